@@ -1,0 +1,41 @@
+// Output in large blocks: a fixed buffer handed to the system one write at a time.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace gaussian_noise {
+
+// Writes all of `data` to the file descriptor, retrying short writes and
+// interrupted calls. Returns 0, or the errno of the failure.
+int writeAll(int fd, std::string_view data) noexcept;
+
+// Collects text in a caller's buffer and writes it out whenever it fills.
+// After the first failed write it keeps the errno and writes nothing more.
+class BlockWriter {
+public:
+    BlockWriter(int fd, std::span<char> buffer) noexcept
+        : fd_(fd), begin_(buffer.data()), end_(buffer.data()), limit_(buffer.data() + buffer.size()) {}
+
+    // Makes room for `size` more bytes (at most the buffer's size), flushing
+    // first when the buffer is too full. False once a write has failed.
+    bool makeRoom(std::size_t size) noexcept { return static_cast<std::size_t>(limit_ - end_) >= size || flush(); }
+    // Where the next byte goes; text written there is kept by advance().
+    char* end() const noexcept { return end_; }
+    void advance(char* newEnd) noexcept { end_ = newEnd; }
+
+    // Writes out what the buffer holds. False once a write has failed.
+    bool flush() noexcept;
+    // The errno of the failed write, or 0.
+    int error() const noexcept { return error_; }
+
+private:
+    int fd_;
+    int error_ = 0;
+    char* begin_;
+    char* end_;
+    char* limit_;
+};
+
+}  // namespace gaussian_noise

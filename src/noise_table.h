@@ -1,0 +1,13 @@
+// The noise table: rows of comma-terminated samples, line feeds between rows.
+#pragma once
+
+#include "block_writer.h"
+#include "run_settings.h"
+
+namespace gaussian_noise {
+
+// Draws one sample per cell, row by row, and writes the table through `out`.
+// Stops at the first failed write; false then, and out.error() tells why.
+bool writeNoiseTable(BlockWriter& out, const RunSettings& settings);
+
+}  // namespace gaussian_noise

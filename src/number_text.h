@@ -1,0 +1,23 @@
+// Number text of the table and the echo, written into a caller's buffer.
+#pragma once
+
+#include <cstdint>
+
+namespace gaussian_noise {
+
+// The longest text writeGeneral produces, "-1.17549e-38" or "-0.000123457".
+inline constexpr int maxGeneralLength = 12;
+// The longest text writeDecimal produces, "-2147483648".
+inline constexpr int maxDecimalLength = 11;
+
+// Writes `value`, widened to double, exactly as printf("%g") does: six
+// significant digits rounded to nearest with exact ties to even, fixed
+// notation for decimal exponents -4 to 5 and exponent notation otherwise,
+// trailing zeros removed, and "inf", "-inf", "nan", "-nan", "-0".
+// Returns the end of the text; writes at most maxGeneralLength characters.
+char* writeGeneral(char* out, float value) noexcept;
+
+// Writes `value` in plain decimal; returns the end of the text.
+char* writeDecimal(char* out, std::int32_t value) noexcept;
+
+}  // namespace gaussian_noise
