@@ -44,7 +44,7 @@ int writeStandardOutput(std::string_view text) {
 }
 
 std::string echoText(const RunSettings& settings) {
-    std::array<char, maxGeneralLength> number{};
+    std::array<char, generalRoom> number{};
     auto general = [&number](float value) { return std::string(number.data(), writeGeneral(number.data(), value)); };
     auto decimal = [&number](std::int32_t value) {
         return std::string(number.data(), writeDecimal(number.data(), value));

@@ -1,5 +1,7 @@
 #include "noise_table.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "generator.h"
@@ -8,7 +10,11 @@
 namespace gaussian_noise {
 
 bool writeNoiseTable(BlockWriter& out, const RunSettings& settings) {
-    constexpr int maxCellLength = maxGeneralLength + 1;  // the number and its comma
+    // Samples are drawn a batch at a time, then formatted: two tight loops run
+    // markedly faster than one that alternates between the math library and
+    // the formatter. The order of the cells is the order of the draws.
+    constexpr std::int32_t batchSize = 256;
+    std::array<float, batchSize> batch{};
     for (std::int32_t run = 0; run < settings.runs; ++run) {
         if (run != 0) {
             if (!out.makeRoom(1)) return false;
@@ -16,11 +22,18 @@ bool writeNoiseTable(BlockWriter& out, const RunSettings& settings) {
             *end++ = '\n';
             out.advance(end);
         }
-        for (std::int32_t sample = 0; sample < settings.samplesPerRun; ++sample) {
-            if (!out.makeRoom(maxCellLength)) return false;
-            char* end = writeGeneral(out.end(), generateGaussianNoise(settings.mean, settings.variance));
-            *end++ = ',';
-            out.advance(end);
+        for (std::int32_t done = 0; done < settings.samplesPerRun;) {
+            const std::int32_t count = std::min(batchSize, settings.samplesPerRun - done);
+            for (std::int32_t i = 0; i < count; ++i) {
+                batch[static_cast<std::size_t>(i)] = generateGaussianNoise(settings.mean, settings.variance);
+            }
+            for (std::int32_t i = 0; i < count; ++i) {
+                if (!out.makeRoom(generalRoom)) return false;  // the number (12 at most) and its comma
+                char* end = writeGeneral(out.end(), batch[static_cast<std::size_t>(i)]);
+                *end++ = ',';
+                out.advance(end);
+            }
+            done += count;
         }
     }
     return out.flush();

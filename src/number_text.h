@@ -7,6 +7,9 @@ namespace gaussian_noise {
 
 // The longest text writeGeneral produces, "-1.17549e-38" or "-0.000123457".
 inline constexpr int maxGeneralLength = 12;
+// The room writeGeneral needs after `out`: it stores whole 8-byte words, so
+// bytes past the returned end may be overwritten with scratch.
+inline constexpr int generalRoom = 16;
 // The longest text writeDecimal produces, "-2147483648".
 inline constexpr int maxDecimalLength = 11;
 
@@ -14,7 +17,7 @@ inline constexpr int maxDecimalLength = 11;
 // significant digits rounded to nearest with exact ties to even, fixed
 // notation for decimal exponents -4 to 5 and exponent notation otherwise,
 // trailing zeros removed, and "inf", "-inf", "nan", "-nan", "-0".
-// Returns the end of the text; writes at most maxGeneralLength characters.
+// Returns the end of the text, at most maxGeneralLength characters on.
 char* writeGeneral(char* out, float value) noexcept;
 
 // Writes `value` in plain decimal; returns the end of the text.
