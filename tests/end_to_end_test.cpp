@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "generator.h"
+#include "run_tool.h"
+
+namespace gaussian_noise::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string tableName = "generated_noise.csv";
+
+// The table the tool writes for a seed, formatted by printf.
+std::string expectedTable(unsigned seed, float mean, float variance, int runs, int samplesPerRun) {
+    std::srand(seed);
+    std::string table;
+    for (int run = 0; run < runs; ++run) {
+        if (run != 0) table += '\n';
+        for (int sample = 0; sample < samplesPerRun; ++sample) {
+            char cell[32];
+            std::snprintf(cell, sizeof cell, "%g,", static_cast<double>(generateGaussianNoise(mean, variance)));
+            table += cell;
+        }
+    }
+    return table;
+}
+
+// The tool seeds from the clock in whole seconds: one second of the run's
+// span must have produced the table.
+bool writtenWithClockSeed(const ToolRun& run, const std::string& table, float mean, float variance, int runs,
+                          int samplesPerRun) {
+    for (std::time_t second = run.startedAt; second <= run.endedAt; ++second) {
+        if (table == expectedTable(static_cast<unsigned>(second), mean, variance, runs, samplesPerRun)) return true;
+    }
+    return false;
+}
+
+std::string echo(const std::string& mean, const std::string& variance, const std::string& runs,
+                 const std::string& samples) {
+    return "Desired Mean: " + mean + "\nDesired Variance: " + variance + "\nDesired number of runs: " + runs +
+           "\nDesired number of samples per run: " + samples + "\n";
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    ToolRun run(const std::vector<std::string>& arguments, const ToolOptions& options = {}) {
+        return runTool(directory_.path(), arguments, options);
+    }
+    fs::path table() const { return directory_.path() / tableName; }
+    std::string tableText() const { return readFile(table()); }
+
+private:
+    TemporaryDirectory directory_;
+};
+
+TEST_F(EndToEnd, EchoesTheSettingsAndWritesTheTableForTheClockSeed) {
+    const ToolRun result = run({"0", "1", "3", "5"});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, echo("0", "1", "3", "5"));
+    EXPECT_TRUE(writtenWithClockSeed(result, tableText(), 0.0F, 1.0F, 3, 5)) << tableText();
+
+    const ToolRun shifted = run({"-2.5", "0.7", "40", "60", "ignored", "arguments"});
+    EXPECT_EQ(shifted.exitStatus, 0);
+    EXPECT_EQ(shifted.out, echo("-2.5", "0.7", "40", "60"));
+    EXPECT_TRUE(writtenWithClockSeed(shifted, tableText(), -2.5F, 0.7F, 40, 60));
+}
+
+TEST_F(EndToEnd, ShapesTheTableByRunsAndSamples) {
+    run({"0", "1", "3", "0"});
+    EXPECT_EQ(tableText(), "\n\n");
+
+    const ToolRun oneRow = run({"0", "1", "1", "3"});
+    const std::string row = tableText();
+    EXPECT_TRUE(writtenWithClockSeed(oneRow, row, 0.0F, 1.0F, 1, 3));
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','), 3);
+    EXPECT_EQ(row.find('\n'), std::string::npos);
+    EXPECT_EQ(row.back(), ',');
+
+    const ToolRun twoRows = run({"0", "1", "2", "1"});
+    const std::string rows = tableText();
+    EXPECT_TRUE(writtenWithClockSeed(twoRows, rows, 0.0F, 1.0F, 2, 1));
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 1);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), ','), 2);
+
+    const ToolRun cut = run({"0", "1", "2.9", "1.9"});
+    EXPECT_EQ(cut.out, echo("0", "1", "2", "1"));
+    EXPECT_TRUE(writtenWithClockSeed(cut, tableText(), 0.0F, 1.0F, 2, 1));
+}
+
+TEST_F(EndToEnd, EmptiesAnExistingFileWhenNoRowsAreAsked) {
+    for (const std::string runs : {"0", "-4", "abc"}) {
+        writeFile(table(), "old data that must go\n");
+        const ToolRun result = run({"0", "1", runs, "5"});
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_EQ(result.out, echo("0", "1", runs == "-4" ? "-4" : "0", "5"));
+        EXPECT_EQ(tableText(), "") << runs;
+    }
+}
+
+TEST_F(EndToEnd, WritesTheMeanWhenTheVarianceIsZero) {
+    run({"5", "0", "2", "3"});
+    EXPECT_EQ(tableText(), "5,5,5,\n5,5,5,");
+    run({"0", "0", "1", "4"});
+    EXPECT_EQ(tableText(), "0,0,0,0,");
+    const ToolRun rounded = run({"3.14159265", "-0", "1", "2"});
+    EXPECT_EQ(rounded.out, echo("3.14159", "-0", "1", "2"));
+    EXPECT_EQ(tableText(), "3.14159,3.14159,");
+}
+
+TEST_F(EndToEnd, EchoesValuesAsParsed) {
+    const ToolRun huge = run({"1e39", "1e39", "1", "2"});
+    EXPECT_EQ(huge.exitStatus, 0);
+    EXPECT_EQ(huge.out, echo("inf", "inf", "1", "2"));
+    const ToolRun words = run({"abc", "1", "xyz", "  12abc"});
+    EXPECT_EQ(words.out, echo("0", "1", "0", "12"));
+    const ToolRun notANumber = run({"-nan", "1", "1", "2"});
+    EXPECT_EQ(notANumber.out, echo("-nan", "1", "1", "2"));
+    EXPECT_EQ(tableText(), "-nan,-nan,");
+}
+
+TEST_F(EndToEnd, HelpAndVersionLeaveTheFileAlone) {
+    for (const std::string option : {"-h", "--help", "--version"}) {
+        const ToolRun result = run({option});
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_EQ(result.err, "");
+        EXPECT_NE(result.out.find(option == "--version" ? "gaussian_noise " : "Usage: gaussian_noise"),
+                  std::string::npos);
+        EXPECT_FALSE(fs::exists(table()));
+    }
+}
+
+TEST_F(EndToEnd, RejectedCommandLinesKeepAnExistingFile) {
+    const std::vector<std::vector<std::string>> rejected = {
+        {}, {"0"}, {"0", "1", "2"}, {"--bogus"}, {"0", "-1", "2", "2"}, {"0", "nan", "2", "2"},
+        {"0", "1", "2147483648", "2"}, {"0", "1", "2", "-99999999999"},
+    };
+    const std::string old = "1,2,\n3,4,";
+    for (const auto& arguments : rejected) {
+        writeFile(table(), old);
+        const ToolRun result = run(arguments);
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err.rfind("gaussian_noise: ", 0), 0U) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(tableText(), old);
+    }
+    fs::remove(table());
+    EXPECT_EQ(run({"1"}).exitStatus, 2);
+    EXPECT_FALSE(fs::exists(table()));
+}
+
+TEST_F(EndToEnd, ReportsATableFileThatCannotBeOpened) {
+    fs::create_directory(table());
+    const ToolRun result = run({"0", "1", "2", "2"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err, "gaussian_noise: cannot open '" + tableName + "': Is a directory\n");
+}
+
+TEST_F(EndToEnd, ReportsAFullDiskAndStopsDrawing) {
+    fs::create_symlink("/dev/full", table());
+    const ToolRun small = run({"0", "1", "2", "2"});
+    EXPECT_EQ(small.exitStatus, 1);
+    EXPECT_EQ(small.err, "gaussian_noise: cannot write '" + tableName + "': No space left on device\n");
+    // A table of 4.6e18 cells: this ends only if the tool stops at the first failure.
+    const ToolRun endless = run({"0", "1", "2147483647", "2147483647"});
+    EXPECT_EQ(endless.exitStatus, 1);
+    EXPECT_EQ(endless.err, small.err);
+}
+
+TEST_F(EndToEnd, ReportsAFailedStandardOutput) {
+    writeFile(table(), "kept");
+    const ToolRun echoFails = run({"0", "1", "2", "2"}, {.standardOutput = "/dev/full"});
+    EXPECT_EQ(echoFails.exitStatus, 1);
+    EXPECT_EQ(echoFails.err, "gaussian_noise: cannot write standard output: No space left on device\n");
+    EXPECT_EQ(tableText(), "kept");
+    const ToolRun helpFails = run({"--help"}, {.standardOutput = "/dev/full"});
+    EXPECT_EQ(helpFails.exitStatus, 1);
+}
+
+}  // namespace
+}  // namespace gaussian_noise::testing

@@ -1,0 +1,75 @@
+#include "run_tool.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace gaussian_noise::testing {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeFile(const fs::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
+}
+
+TemporaryDirectory::TemporaryDirectory() {
+    std::string pattern = (fs::temp_directory_path() / "gaussian_noise_test_XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
+    path_ = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+ToolRun runTool(const fs::path& directory, const std::vector<std::string>& arguments, const ToolOptions& options) {
+    const TemporaryDirectory capture;
+    const fs::path outPath = options.standardOutput.empty() ? capture.path() / "out" : fs::path(options.standardOutput);
+    const fs::path errPath = capture.path() / "err";
+
+    std::vector<std::string> words{options.program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    ToolRun run;
+    run.startedAt = std::time(nullptr);
+    const pid_t child = ::fork();
+    if (child < 0) throw std::runtime_error("cannot fork");
+    if (child == 0) {
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0 ||
+            ::chdir(directory.c_str()) != 0) {
+            ::_exit(127);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child) throw std::runtime_error("cannot wait for the tool");
+    run.endedAt = std::time(nullptr);
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (options.standardOutput.empty()) run.out = readFile(outPath);
+    run.err = readFile(errPath);
+    return run;
+}
+
+}  // namespace gaussian_noise::testing

@@ -1,0 +1,43 @@
+// Runs a built program in a directory and captures what it writes.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace gaussian_noise::testing {
+
+struct ToolRun {
+    int exitStatus = -1;  // -1 when the program did not exit normally
+    std::string out;      // standard output
+    std::string err;      // standard error
+    std::time_t startedAt = 0;
+    std::time_t endedAt = 0;
+};
+
+struct ToolOptions {
+    std::string program = GAUSSIAN_NOISE_PATH;
+    std::string standardOutput;  // a path to send standard output to; captured when empty
+};
+
+ToolRun runTool(const std::filesystem::path& directory, const std::vector<std::string>& arguments,
+                const ToolOptions& options = {});
+
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& content);
+
+// A fresh directory that is removed with everything in it.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory();
+    ~TemporaryDirectory();
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace gaussian_noise::testing
