@@ -22,13 +22,13 @@ public:
     // first when the buffer is too full. False once a write has failed.
     bool makeRoom(std::size_t size) noexcept { return static_cast<std::size_t>(limit_ - end_) >= size || flush(); }
     // Where the next byte goes; text written there is kept by advance().
-    char* end() const noexcept { return end_; }
+    [[nodiscard]] char* end() const noexcept { return end_; }
     void advance(char* newEnd) noexcept { end_ = newEnd; }
 
     // Writes out what the buffer holds. False once a write has failed.
     bool flush() noexcept;
     // The errno of the failed write, or 0.
-    int error() const noexcept { return error_; }
+    [[nodiscard]] int error() const noexcept { return error_; }
 
 private:
     int fd_;

@@ -1,19 +1,20 @@
+#include "command_line.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
-
-#include "command_line.h"
 
 namespace gaussian_noise {
 namespace {
 
 CommandLine parse(const std::vector<const char*>& words) {
     std::vector<std::string> storage(words.begin(), words.end());
-    std::vector<char*> arguments;
-    for (std::string& word : storage) arguments.push_back(word.data());
+    std::vector<char*> arguments(storage.size());
+    std::transform(storage.begin(), storage.end(), arguments.begin(), [](std::string& word) { return word.data(); });
     return parseCommandLine(arguments);
 }
 
@@ -68,8 +69,8 @@ TEST(CommandLine, AnswersHelpAndVersionAlone) {
 }
 
 TEST(CommandLine, RejectsWhatCannotBeRun) {
-    for (const auto& words : std::vector<std::vector<const char*>>{
-             {}, {"1"}, {"1", "2", "3"}, {"--verbose"}, {"-h", "x"}}) {
+    for (const auto& words :
+         std::vector<std::vector<const char*>>{{}, {"1"}, {"1", "2", "3"}, {"--verbose"}, {"-h", "x"}}) {
         const CommandLine line = parse(words);
         EXPECT_EQ(line.action, Action::reject);
         EXPECT_NE(line.error.find("usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES"), std::string::npos);

@@ -25,8 +25,9 @@ std::string expectedTable(unsigned seed, float mean, float variance, int runs, i
         if (run != 0) table += '\n';
         for (int sample = 0; sample < samplesPerRun; ++sample) {
             char cell[32];
-            std::snprintf(cell, sizeof cell, "%g,", static_cast<double>(generateGaussianNoise(mean, variance)));
-            table += cell;
+            const int size =
+                std::snprintf(cell, sizeof cell, "%g,", static_cast<double>(generateGaussianNoise(mean, variance)));
+            table.append(cell, static_cast<std::size_t>(size));
         }
     }
     return table;
@@ -53,8 +54,8 @@ protected:
     ToolRun run(const std::vector<std::string>& arguments, const ToolOptions& options = {}) {
         return runTool(directory_.path(), arguments, options);
     }
-    fs::path table() const { return directory_.path() / tableName; }
-    std::string tableText() const { return readFile(table()); }
+    [[nodiscard]] fs::path table() const { return directory_.path() / tableName; }
+    [[nodiscard]] std::string tableText() const { return readFile(table()); }
 
 private:
     TemporaryDirectory directory_;
@@ -139,8 +140,14 @@ TEST_F(EndToEnd, HelpAndVersionLeaveTheFileAlone) {
 
 TEST_F(EndToEnd, RejectedCommandLinesKeepAnExistingFile) {
     const std::vector<std::vector<std::string>> rejected = {
-        {}, {"0"}, {"0", "1", "2"}, {"--bogus"}, {"0", "-1", "2", "2"}, {"0", "nan", "2", "2"},
-        {"0", "1", "2147483648", "2"}, {"0", "1", "2", "-99999999999"},
+        {},
+        {"0"},
+        {"0", "1", "2"},
+        {"--bogus"},
+        {"0", "-1", "2", "2"},
+        {"0", "nan", "2", "2"},
+        {"0", "1", "2147483648", "2"},
+        {"0", "1", "2", "-99999999999"},
     };
     const std::string old = "1,2,\n3,4,";
     for (const auto& arguments : rejected) {

@@ -1,3 +1,5 @@
+#include "generator.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,8 +7,6 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
-
-#include "generator.h"
 
 namespace gaussian_noise {
 namespace {
@@ -19,7 +19,7 @@ public:
         if (taken_ == draws_.size()) throw std::out_of_range("the generator drew more than scripted");
         return draws_[taken_++];
     }
-    std::size_t taken() const { return taken_; }
+    [[nodiscard]] std::size_t taken() const { return taken_; }
 
 private:
     std::vector<int> draws_;
@@ -107,9 +107,11 @@ TEST(Generator, MeanAndVarianceShiftAndScale) {
 TEST(Generator, DrawsFromTheProcessWideSequence) {
     std::srand(20261208);
     std::vector<float> first;
+    first.reserve(100);
     for (int i = 0; i < 100; ++i) first.push_back(generateGaussianNoise(1.0F, 2.0F));
     std::srand(20261208);
     std::vector<int> draws;
+    draws.reserve(400);
     for (int i = 0; i < 400; ++i) draws.push_back(std::rand());
     ScriptedDraws source(draws);
     for (const float expected : first) EXPECT_EQ(gaussianSample(1.0F, 2.0F, source), expected);

@@ -1,3 +1,5 @@
+#include "number_text.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -7,8 +9,6 @@
 #include <limits>
 #include <string>
 #include <vector>
-
-#include "number_text.h"
 
 namespace gaussian_noise {
 namespace {

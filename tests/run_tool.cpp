@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -45,9 +46,8 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
 
     std::vector<std::string> words{options.program};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv(words.size() + 1, nullptr);  // ends with a null pointer
+    std::transform(words.begin(), words.end(), argv.begin(), [](std::string& word) { return word.data(); });
 
     ToolRun run;
     run.startedAt = std::time(nullptr);

@@ -29,18 +29,19 @@ void checkChunks() {
     char theirs[64];
     for (std::uint64_t chunk = nextChunk++; chunk * chunkSize < patternCount; chunk = nextChunk++) {
         for (std::uint64_t bits = chunk * chunkSize; bits < (chunk + 1) * chunkSize; ++bits) {
-            const float value = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
+            const auto value = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
             *gaussian_noise::writeGeneral(ours, value) = '\0';
-            std::snprintf(theirs, sizeof theirs, "%g", static_cast<double>(value));
+            (void)std::snprintf(theirs, sizeof theirs, "%g", static_cast<double>(value));
             if (std::strcmp(ours, theirs) != 0 && mismatches++ < 20) {
                 const std::lock_guard<std::mutex> lock(reportLock);
-                std::printf("mismatch at 0x%08llx: ours %s, printf %s\n", static_cast<unsigned long long>(bits), ours,
-                            theirs);
+                (void)std::printf("mismatch at 0x%08llx: ours %s, printf %s\n", static_cast<unsigned long long>(bits),
+                                  ours, theirs);
             }
         }
         if ((chunk + 1) % 512 == 0) {
             const std::lock_guard<std::mutex> lock(reportLock);
-            std::fprintf(stderr, "%llu of 4096 chunks started\n", static_cast<unsigned long long>(chunk + 1));
+            (void)std::fprintf(stderr, "%llu of %llu chunks started\n", static_cast<unsigned long long>(chunk) + 1,
+                               static_cast<unsigned long long>(patternCount / chunkSize));
         }
     }
 }
@@ -48,7 +49,8 @@ void checkChunks() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const unsigned threads = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : std::thread::hardware_concurrency();
+    const unsigned threads =
+        argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : std::thread::hardware_concurrency();
     std::vector<std::thread> workers;
     for (unsigned i = 0; i < (threads == 0 ? 1 : threads); ++i) workers.emplace_back(checkChunks);
     for (std::thread& worker : workers) worker.join();
