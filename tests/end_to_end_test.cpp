@@ -192,5 +192,43 @@ TEST_F(EndToEnd, ReportsAFailedStandardOutput) {
     EXPECT_EQ(helpFails.exitStatus, 1);
 }
 
+// The man page as plain text: roff's escaped minus signs become hyphens.
+std::string manPageText(const fs::path& path) {
+    std::string text = readFile(path);
+    for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) text.erase(at, 1);
+    return text;
+}
+
+TEST_F(EndToEnd, HelpAndManPageNameTheSameArgumentsOptionsAndStatuses) {
+    const std::string help = run({"--help"}).out;
+    const std::string man = manPageText(MAN_PAGE_PATH);
+    for (const std::string word : {"MEAN", "VARIANCE", "RUNS", "SAMPLES", "-h", "--help", "--version",
+                                   "generated_noise.csv", "0 or more", "0 or less", "%g"}) {
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+        EXPECT_NE(man.find(word), std::string::npos) << word;
+    }
+    EXPECT_NE(help.find("Exit status: 0 on success, 1 if writing standard output or the file\nfails, 2 if the command "
+                        "line is rejected"),
+              std::string::npos);
+    EXPECT_NE(man.find(".SH EXIT STATUS\n.TP\n.B 0\n"), std::string::npos);
+    EXPECT_NE(man.find("\"gaussian_noise " GAUSSIAN_NOISE_VERSION "\""), std::string::npos);
+}
+
+TEST_F(EndToEnd, InstallsTheToolAndItsManPageUnderAPrefix) {
+    const TemporaryDirectory prefix;
+    const ToolRun install =
+        run({"--install", BUILD_DIRECTORY, "--prefix", prefix.path().string()}, {.program = CMAKE_PATH});
+    ASSERT_EQ(install.exitStatus, 0) << install.err;
+    const fs::path installed = prefix.path() / "bin" / "gaussian_noise";
+    EXPECT_EQ(manPageText(prefix.path() / "share" / "man" / "man1" / "gaussian_noise.1"), manPageText(MAN_PAGE_PATH));
+
+    const ToolRun version = run({"--version"}, {.program = installed.string()});
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_EQ(version.out, "gaussian_noise " GAUSSIAN_NOISE_VERSION "\n");
+    const ToolRun table = run({"0", "1", "2", "3"}, {.program = installed.string()});
+    EXPECT_EQ(table.exitStatus, 0);
+    EXPECT_TRUE(writtenWithClockSeed(table, tableText(), 0.0F, 1.0F, 2, 3));
+}
+
 }  // namespace
 }  // namespace gaussian_noise::testing

@@ -33,15 +33,15 @@ struct Check {
     std::string name;
     double value = 0.0;
     double bound = 0.0;
-    bool passed() const { return std::fabs(value) <= bound; }
+    [[nodiscard]] bool passed() const { return std::fabs(value) <= bound; }
 };
 
 std::string describe(const std::vector<Check>& checks) {
     std::string text;
     for (const Check& check : checks) {
         char line[160];
-        std::snprintf(line, sizeof line, "  %-34s %12.6g  bound %.6g  %s\n", check.name.c_str(), check.value,
-                      check.bound, check.passed() ? "pass" : "REJECTED");
+        (void)std::snprintf(line, sizeof line, "  %-34s %12.6g  bound %.6g  %s\n", check.name.c_str(), check.value,
+                            check.bound, check.passed() ? "pass" : "REJECTED");
         text += line;
     }
     return text;
@@ -190,8 +190,8 @@ void PrintTo(const WrongNoise& noise, std::ostream* out) { *out << noise.name; }
 
 constexpr double tau = 2.0 * std::numbers::pi;
 
-// Takes the source by value so that a source with state starts afresh.
-std::vector<float> drawSamples(Source sample, std::uint32_t seed) {
+std::vector<float> drawSamples(const Source& source, std::uint32_t seed) {
+    Source sample = source;  // a copy, so that a source with state starts afresh
     Draws draws(seed);
     std::vector<float> samples(sampleCount);
     for (float& x : samples) x = sample(draws);

@@ -128,7 +128,9 @@ int main(int argc, char** argv) {
         << label(variance) << "</text>\n";
 
     // Horizontal grid lines and the density axis.
-    for (double y = 0.0; y <= yTop + yStep / 2; y += yStep) {
+    const auto gridLines = static_cast<int>(std::lround(yTop / yStep));
+    for (int line = 0; line <= gridLines; ++line) {
+        const double y = line * yStep;
         svg << R"(<line x1=")" << pixels(left) << R"(" x2=")" << pixels(right) << R"(" y1=")" << pixels(yPixel(y))
             << R"(" y2=")" << pixels(yPixel(y)) << R"(" stroke="#e4e4e4"/>)" << '\n'
             << R"(<text x=")" << pixels(left - 8) << R"(" y=")" << pixels(yPixel(y) + 4) << R"(" text-anchor="end">)"
