@@ -45,14 +45,15 @@ df -h "$work" >&2
 free_kib=$(df --output=avail -k "$work" | tail -n 1)
 large_cells=$((free_kib > 2 * 1024 * 1024))
 
-# run PROGRAM ARGUMENTS...: sets `seconds` to its wall time and `kib` to its
-# peak resident memory, then deletes the table it wrote.
+# run PROGRAM ARGUMENTS...: sets `seconds` to its wall time, `kib` to its peak
+# resident memory, `system` and `user` to its processor time in the kernel and
+# in user space, then deletes the table it wrote.
 run() {
   local start=$EPOCHREALTIME
-  /usr/bin/time -f %M -o peak_kib "$@" >/dev/null
+  /usr/bin/time -f '%M %S %U' -o usage "$@" >/dev/null
   local end=$EPOCHREALTIME
   seconds=$(awk -v start="$start" -v end="$end" 'BEGIN { printf "%.4f", end - start }')
-  kib=$(<peak_kib)
+  read -r kib system user <usage
   rm -f generated_noise.csv
 }
 
@@ -63,20 +64,20 @@ calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 met() { awk "BEGIN { print (($1) ? \"yes\" : \"no\") }"; }
 
 load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
-tool_7=() draw_7=() stream_7=() tool_8=() kib_6=() kib_7=() kib_8=()
+tool_7=() draw_7=() stream_7=() tool_8=() kib_6=() kib_7=() kib_8=() system_7=() system_8=() user_7=() user_8=()
 for ((i = 1; i <= repetitions; i++)); do
   echo "repetition $i of $repetitions" >&2
   run "$tool" 0 1 100 10000
   kib_6+=("$kib")
   run "$tool" 0 1 1000 10000
-  tool_7+=("$seconds") kib_7+=("$kib")
+  tool_7+=("$seconds") kib_7+=("$kib") system_7+=("$system") user_7+=("$user")
   run "$draw_only" 0 1 1000 10000
   draw_7+=("$seconds")
   run "$stream_writer" 0 1 1000 10000
   stream_7+=("$seconds")
   if ((large_cells)); then
     run "$tool" 0 1 10000 10000
-    tool_8+=("$seconds") kib_8+=("$kib")
+    tool_8+=("$seconds") kib_8+=("$kib") system_8+=("$system") user_8+=("$user")
   fi
 done
 
@@ -106,6 +107,8 @@ if ((large_cells)); then
   t_large=$(median "${tool_8[@]}")
   m8=$(maximum "${kib_8[@]}")
   large_over_small=$(calc %.2f "$t_large / $t_tool")
+  system_time="$(median "${system_7[@]}") / $(median "${system_8[@]}") s"
+  user_over="$(calc %.2f "$(median "${user_8[@]}") / $(median "${user_7[@]}")")"
   large_time="$(calc %.3f "$t_large") s ($(calc %.1f "$t_large * 1e9 / 1e8") ns/cell)"
   memory="$(calc %.2f "$m6 / 1024") / $(calc %.2f "$m7 / 1024") / $(calc %.2f "$m8 / 1024") MiB"
   memory_met=$(met "$m6 <= 8192 && $m7 <= 8192 && $m8 <= 8192 && $m8 - $m6 <= 1024 && $m6 - $m8 <= 1024")
@@ -113,6 +116,8 @@ if ((large_cells)); then
 else
   large_time="skipped: under 2 GiB free in $(dirname "$work")"
   large_over_small=skipped
+  system_time="$(median "${system_7[@]}") s / skipped"
+  user_over=skipped
   memory="$(calc %.2f "$m6 / 1024") / $(calc %.2f "$m7 / 1024") MiB / skipped"
   memory_met=$(met "$m6 <= 8192 && $m7 <= 8192")
   linear_met=-
@@ -128,6 +133,8 @@ cat <<EOF
 | stream_writer / tool | $stream_over_tool | ≥ 6 | $(met "$stream_over_tool >= 6") |
 | tool, 10^8 cells | $large_time | | |
 | tool time, 10^8 / 10^7 cells | $large_over_small | ≈ 10 (9 to 11) | $linear_met |
+| tool time in user space, 10^8 / 10^7 cells | $user_over | | |
+| tool time in the kernel, 10^7 / 10^8 cells | $system_time | | |
 | tool peak RSS, 10^6 / 10^7 / 10^8 cells | $memory | ≤ 8 MiB, within 1 MiB | $memory_met |
 | tool file = stream_writer file, same seed | $same_files | yes | $same_files |
 
