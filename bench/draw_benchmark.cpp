@@ -1,0 +1,57 @@
+// One sample's draw, and its two parts: the two rand() calls, and the
+// Box–Muller arithmetic (logf, cosf, square roots) on uniform draws taken
+// from a table.
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "generator.h"
+
+namespace {
+
+void generateGaussianNoise(benchmark::State& state) {
+    std::srand(1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(gaussian_noise::generateGaussianNoise(0.0F, 1.0F));
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(generateGaussianNoise);
+
+void twoRandCalls(benchmark::State& state) {
+    std::srand(1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(std::rand());
+        benchmark::DoNotOptimize(std::rand());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(twoRandCalls);
+
+void boxMullerOnTableDraws(benchmark::State& state) {
+    // 32768 pairs, too many for the branch predictors to learn the branches
+    // of logf and cosf by heart. Never 0, so no pair is rejected.
+    constexpr std::size_t drawCount = std::size_t{1} << 16;
+    static const std::vector<int> draws = [] {
+        std::srand(1);
+        std::vector<int> table(drawCount);
+        for (int& draw : table) draw = std::rand() | 1;
+        return table;
+    }();
+    std::size_t next = 0;
+    const auto draw = [&next] {
+        const int value = draws[next];
+        next = (next + 1) % drawCount;
+        return value;
+    };
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(gaussian_noise::gaussianSample(0.0F, 1.0F, draw));
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(boxMullerOnTableDraws);
+
+}  // namespace

@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Whole-process measurements of the tool against two programs built from the
+# same sources: draw_only (the same draws, no text, no file) and stream_writer
+# (the same table written through an std::ofstream).
+#
+#   bench/whole_process.sh [REPETITIONS]    (default 5)
+#
+# Builds the `bench` preset, then runs every program REPETITIONS times,
+# interleaved, in a temporary directory, and prints a markdown table of the
+# median wall times, their ratios, the tool's peak memory for 10^6, 10^7 and
+# 10^8 cells, and whether the tool's file equals the stream writer's for the
+# same seed. The 10^8-cell run writes about 900 MB; its file is deleted after
+# each run. Exits 1 if the files differ.
+set -euo pipefail
+export LC_ALL=C  # a decimal point in EPOCHREALTIME and in awk
+cd "$(dirname "$0")/.."
+repetitions=${1:-5}
+
+packages=(cmake g++ libbenchmark-dev time)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if ((${#missing[@]})); then
+  apt-get update -q >&2
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >&2
+fi
+
+# Build output goes to standard error, so standard output holds the table only.
+cmake --preset bench >&2
+cmake --build --preset bench >&2
+
+build=$PWD/build/bench
+tool=$build/gaussian_noise
+draw_only=$build/bench/draw_only
+stream_writer=$build/bench/stream_writer
+fixed_time=$build/bench/libfixed_time.so
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/whole_process.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# The largest table is about 900 MB: skip it when the disk cannot hold it.
+df -h "$work" >&2
+free_kib=$(df --output=avail -k "$work" | tail -n 1)
+large_cells=$((free_kib > 2 * 1024 * 1024))
+
+# run PROGRAM ARGUMENTS...: sets `seconds` to its wall time, `kib` to its peak
+# resident memory, `system` and `user` to its processor time in the kernel and
+# in user space, then deletes the table it wrote.
+run() {
+  local start=$EPOCHREALTIME
+  /usr/bin/time -f '%M %S %U' -o usage "$@" >/dev/null
+  local end=$EPOCHREALTIME
+  seconds=$(awk -v start="$start" -v end="$end" 'BEGIN { printf "%.4f", end - start }')
+  read -r kib system user <usage
+  rm -f generated_noise.csv
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+maximum() { printf '%s\n' "$@" | sort -g | tail -n 1; }
+calc() { awk "BEGIN { printf \"$1\", $2 }"; }
+# met CONDITION: "yes" if the awk condition holds.
+met() { awk "BEGIN { print (($1) ? \"yes\" : \"no\") }"; }
+
+load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
+tool_7=() draw_7=() stream_7=() tool_8=() kib_6=() kib_7=() kib_8=() system_7=() system_8=() user_7=() user_8=()
+for ((i = 1; i <= repetitions; i++)); do
+  echo "repetition $i of $repetitions" >&2
+  run "$tool" 0 1 100 10000
+  kib_6+=("$kib")
+  run "$tool" 0 1 1000 10000
+  tool_7+=("$seconds") kib_7+=("$kib") system_7+=("$system") user_7+=("$user")
+  run "$draw_only" 0 1 1000 10000
+  draw_7+=("$seconds")
+  run "$stream_writer" 0 1 1000 10000
+  stream_7+=("$seconds")
+  if ((large_cells)); then
+    run "$tool" 0 1 10000 10000
+    tool_8+=("$seconds") kib_8+=("$kib") system_8+=("$system") user_8+=("$user")
+  fi
+done
+
+# The same second for both programs, through the time() shim: the same seed.
+same_files=yes
+for arguments in "0 1 1000 10000" "0 1e-12 100 1000" "-5e6 1e12 100 1000" "1 0 3 0"; do
+  mkdir -p tool_table stream_table
+  # shellcheck disable=SC2086  # the arguments are meant to be split
+  (cd tool_table && LD_PRELOAD=$fixed_time "$tool" $arguments >/dev/null)
+  # shellcheck disable=SC2086
+  (cd stream_table && LD_PRELOAD=$fixed_time "$stream_writer" $arguments)
+  if ! cmp tool_table/generated_noise.csv stream_table/generated_noise.csv >&2; then
+    echo "the tables for '$arguments' differ" >&2
+    same_files=no
+  fi
+  rm -rf tool_table stream_table
+done
+
+t_tool=$(median "${tool_7[@]}")
+t_draw=$(median "${draw_7[@]}")
+t_stream=$(median "${stream_7[@]}")
+tool_over_draw=$(calc %.2f "$t_tool / $t_draw")
+stream_over_tool=$(calc %.1f "$t_stream / $t_tool")
+m6=$(maximum "${kib_6[@]}")
+m7=$(maximum "${kib_7[@]}")
+if ((large_cells)); then
+  t_large=$(median "${tool_8[@]}")
+  m8=$(maximum "${kib_8[@]}")
+  large_over_small=$(calc %.2f "$t_large / $t_tool")
+  system_time="$(median "${system_7[@]}") / $(median "${system_8[@]}") s"
+  user_over="$(calc %.2f "$(median "${user_8[@]}") / $(median "${user_7[@]}")")"
+  large_time="$(calc %.3f "$t_large") s ($(calc %.1f "$t_large * 1e9 / 1e8") ns/cell)"
+  memory="$(calc %.2f "$m6 / 1024") / $(calc %.2f "$m7 / 1024") / $(calc %.2f "$m8 / 1024") MiB"
+  memory_met=$(met "$m6 <= 8192 && $m7 <= 8192 && $m8 <= 8192 && $m8 - $m6 <= 1024 && $m6 - $m8 <= 1024")
+  linear_met=$(met "$large_over_small >= 9 && $large_over_small <= 11")
+else
+  large_time="skipped: under 2 GiB free in $(dirname "$work")"
+  large_over_small=skipped
+  system_time="$(median "${system_7[@]}") s / skipped"
+  user_over=skipped
+  memory="$(calc %.2f "$m6 / 1024") / $(calc %.2f "$m7 / 1024") MiB / skipped"
+  memory_met=$(met "$m6 <= 8192 && $m7 <= 8192")
+  linear_met=-
+fi
+
+cat <<EOF
+| measure | result | target | met |
+|---|---|---|---|
+| tool, 10^7 cells | $(calc %.3f "$t_tool") s ($(calc %.1f "$t_tool * 1e9 / 1e7") ns/cell) | | |
+| draw_only, 10^7 cells | $(calc %.3f "$t_draw") s ($(calc %.1f "$t_draw * 1e9 / 1e7") ns/cell) | | |
+| stream_writer, 10^7 cells | $(calc %.3f "$t_stream") s ($(calc %.1f "$t_stream * 1e9 / 1e7") ns/cell) | | |
+| tool / draw_only | $tool_over_draw | ≤ 1.25 | $(met "$tool_over_draw <= 1.25") |
+| stream_writer / tool | $stream_over_tool | ≥ 6 | $(met "$stream_over_tool >= 6") |
+| tool, 10^8 cells | $large_time | | |
+| tool time, 10^8 / 10^7 cells | $large_over_small | ≈ 10 (9 to 11) | $linear_met |
+| tool time in user space, 10^8 / 10^7 cells | $user_over | | |
+| tool time in the kernel, 10^7 / 10^8 cells | $system_time | | |
+| tool peak RSS, 10^6 / 10^7 / 10^8 cells | $memory | ≤ 8 MiB, within 1 MiB | $memory_met |
+| tool file = stream_writer file, same seed | $same_files | yes | $same_files |
+
+Wall times are medians of $repetitions interleaved runs; peak RSS is the largest
+seen. Machine: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) CPUs,
+load average before the runs $load_before; $(date -u +%F).
+EOF
+
+[[ $same_files == yes ]]
