@@ -27,12 +27,16 @@ bool writeNoiseTable(BlockWriter& out, const RunSettings& settings) {
             for (std::int32_t i = 0; i < count; ++i) {
                 batch[static_cast<std::size_t>(i)] = generateGaussianNoise(settings.mean, settings.variance);
             }
+            // Room for the whole batch: each cell takes 13 characters at most (a
+            // number and its comma), and writeGeneral may store scratch bytes up
+            // to generalRoom past the start of the last one.
+            if (!out.makeRoom(static_cast<std::size_t>(count) * generalRoom)) return false;
+            char* end = out.end();
             for (std::int32_t i = 0; i < count; ++i) {
-                if (!out.makeRoom(generalRoom)) return false;  // the number (12 at most) and its comma
-                char* end = writeGeneral(out.end(), batch[static_cast<std::size_t>(i)]);
+                end = writeGeneral(end, batch[static_cast<std::size_t>(i)]);
                 *end++ = ',';
-                out.advance(end);
             }
+            out.advance(end);
             done += count;
         }
     }
