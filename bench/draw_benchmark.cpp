@@ -3,6 +3,7 @@
 // from a table.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +15,8 @@ namespace {
 
 void generateGaussianNoise(benchmark::State& state) {
     std::srand(1);
-    for (auto _ : state) {
+    for (auto iteration : state) {
+        (void)iteration;
         benchmark::DoNotOptimize(gaussian_noise::generateGaussianNoise(0.0F, 1.0F));
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
@@ -23,7 +25,8 @@ BENCHMARK(generateGaussianNoise);
 
 void twoRandCalls(benchmark::State& state) {
     std::srand(1);
-    for (auto _ : state) {
+    for (auto iteration : state) {
+        (void)iteration;
         benchmark::DoNotOptimize(std::rand());
         benchmark::DoNotOptimize(std::rand());
     }
@@ -38,7 +41,7 @@ void boxMullerOnTableDraws(benchmark::State& state) {
     static const std::vector<int> draws = [] {
         std::srand(1);
         std::vector<int> table(drawCount);
-        for (int& draw : table) draw = std::rand() | 1;
+        std::generate(table.begin(), table.end(), [] { return std::rand() | 1; });
         return table;
     }();
     std::size_t next = 0;
@@ -47,7 +50,8 @@ void boxMullerOnTableDraws(benchmark::State& state) {
         next = (next + 1) % drawCount;
         return value;
     };
-    for (auto _ : state) {
+    for (auto iteration : state) {
+        (void)iteration;
         benchmark::DoNotOptimize(gaussian_noise::gaussianSample(0.0F, 1.0F, draw));
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     using namespace gaussian_noise;
     const CommandLine line = parseCommandLine(std::span(argv, static_cast<std::size_t>(argc)).subspan(1));
     if (line.action != Action::run) {
-        std::fputs("usage: draw_only MEAN VARIANCE RUNS SAMPLES\n", stderr);
+        (void)std::fputs("usage: draw_only MEAN VARIANCE RUNS SAMPLES\n", stderr);
         return 2;
     }
     const RunSettings& settings = line.settings;

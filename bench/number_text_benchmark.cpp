@@ -4,6 +4,7 @@
 // them, and random signs and magnitudes spread evenly from 1e-30 to 1e30.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -28,7 +29,7 @@ const std::vector<float>& normalSamples() {
     static const std::vector<float> samples = [] {
         std::srand(1);
         std::vector<float> drawn(sampleCount);
-        for (float& sample : drawn) sample = gaussian_noise::generateGaussianNoise(0.0F, 1.0F);
+        std::generate(drawn.begin(), drawn.end(), [] { return gaussian_noise::generateGaussianNoise(0.0F, 1.0F); });
         return drawn;
     }();
     return samples;
@@ -53,7 +54,8 @@ template <class Format>
 void formatSamples(benchmark::State& state, const std::vector<float>& samples, Format format) {
     std::vector<char> text(samples.size() * roomPerSample);
     std::size_t textSize = 0;
-    for (auto _ : state) {
+    for (auto iteration : state) {
+        (void)iteration;
         char* end = text.data();
         for (const float sample : samples) {
             end = format(end, sample);

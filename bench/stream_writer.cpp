@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     using namespace gaussian_noise;
     const CommandLine line = parseCommandLine(std::span(argv, static_cast<std::size_t>(argc)).subspan(1));
     if (line.action != Action::run) {
-        std::fputs("usage: stream_writer MEAN VARIANCE RUNS SAMPLES\n", stderr);
+        (void)std::fputs("usage: stream_writer MEAN VARIANCE RUNS SAMPLES\n", stderr);
         return 2;
     }
     const RunSettings& settings = line.settings;
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     }
     out.close();
     if (!out) {
-        std::fputs("stream_writer: cannot write generated_noise.csv\n", stderr);
+        (void)std::fputs("stream_writer: cannot write generated_noise.csv\n", stderr);
         return EXIT_FAILURE;
     }
     return EXIT_SUCCESS;

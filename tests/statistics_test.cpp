@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <numeric>
 #include <random>
 #include <span>
 #include <string>
@@ -58,9 +59,7 @@ std::string rejected(const std::vector<Check>& checks) {
 
 // Correlation of each value with the next one, around the overall mean.
 double neighbourCorrelation(std::span<const double> values) {
-    double mean = 0.0;
-    for (const double v : values) mean += v;
-    mean /= static_cast<double>(values.size());
+    const double mean = std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
     double products = 0.0;
     double squares = 0.0;
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -81,9 +80,7 @@ std::vector<Check> normalityChecks(std::span<const float> samples, double mean, 
     const auto n = static_cast<double>(samples.size());
     const double sd = std::sqrt(variance);
 
-    double sum = 0.0;
-    for (const float x : samples) sum += x;
-    const double sampleMean = sum / n;
+    const double sampleMean = std::accumulate(samples.begin(), samples.end(), 0.0) / n;
     double m2 = 0.0;
     double m3 = 0.0;
     double m4 = 0.0;
@@ -152,7 +149,8 @@ TEST_P(GeneratorNoise, IsNormalWithTheAskedMeanAndVariance) {
     const Setting setting = GetParam();
     std::srand(setting.seed);
     std::vector<float> samples(sampleCount);
-    for (float& x : samples) x = generateGaussianNoise(setting.mean, setting.variance);
+    std::generate(samples.begin(), samples.end(),
+                  [&] { return generateGaussianNoise(setting.mean, setting.variance); });
 
     const std::vector<Check> checks = normalityChecks(samples, setting.mean, setting.variance);
     const std::string report = describe(checks);
@@ -194,7 +192,7 @@ std::vector<float> drawSamples(const Source& source, std::uint32_t seed) {
     Source sample = source;  // a copy, so that a source with state starts afresh
     Draws draws(seed);
     std::vector<float> samples(sampleCount);
-    for (float& x : samples) x = sample(draws);
+    std::generate(samples.begin(), samples.end(), [&] { return sample(draws); });
     return samples;
 }
 

@@ -4,6 +4,7 @@
 //
 //   histogram_svg TABLE MEAN VARIANCE > histogram.svg
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -66,10 +67,10 @@ std::string label(double value) {
 // A step of 1, 2 or 5 times a power of ten giving at most about five ticks.
 double tickStep(double range) {
     const double power = std::pow(10.0, std::floor(std::log10(range / 5.0)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (range / (factor * power) <= 5.5) return factor * power;
-    }
-    return 10.0 * power;
+    constexpr std::array<double, 4> factors{1.0, 2.0, 5.0, 10.0};
+    const auto* factor =
+        std::find_if(factors.begin(), factors.end() - 1, [&](double f) { return range / (f * power) <= 5.5; });
+    return *factor * power;
 }
 
 }  // namespace
