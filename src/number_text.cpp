@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -78,12 +79,18 @@ constexpr int floorLog10OfPowerOfTwo(int b) { return (b * 78913) >> 18; }
 constexpr int minBinade = -149;
 constexpr int maxBinade = 127;
 
-// For each binade, the smallest 24-bit m whose value m * 2^(b-23), rounded to
-// six digits, reaches the power of ten above 2^b, or 2^24 when none does.
-// With it the decimal exponent of the rounded value costs one comparison,
-// and 999999.5 already counts as 1e+06.
-constexpr std::array<std::uint32_t, maxBinade - minBinade + 1> findRoundingThresholds() {
-    std::array<std::uint32_t, maxBinade - minBinade + 1> table{};
+// What the decimal exponent of a value in the binade [2^b, 2^(b+1)) can be
+// once the value is rounded to six digits: k, the exponent of 2^b, or k + 1
+// from the smallest 24-bit m whose value m * 2^(b-23) rounds up to the next
+// power of ten (2^24 when none does). With it the exponent costs one
+// comparison, and 999999.5 already counts as 1e+06.
+struct Binade {
+    int k;
+    std::uint32_t nextPowerFrom;
+};
+
+constexpr std::array<Binade, maxBinade - minBinade + 1> makeBinades() {
+    std::array<Binade, maxBinade - minBinade + 1> table{};
     for (int b = minBinade; b <= maxBinade; ++b) {
         const int k = floorLog10OfPowerOfTwo(b);  // 10^k <= 2^b < 10^(k+1)
         if (roundedDigits(1U << 23, b - 23, 5 - k) < 100000) throw "the estimate of k is too large";
@@ -97,11 +104,17 @@ constexpr std::array<std::uint32_t, maxBinade - minBinade + 1> findRoundingThres
                 low = middle + 1;
             }
         }
-        table[static_cast<std::size_t>(b - minBinade)] = low;
+        table[static_cast<std::size_t>(b - minBinade)] = {k, low};
     }
     return table;
 }
-constexpr auto roundsToNextPowerOfTen = findRoundingThresholds();
+constexpr auto binades = makeBinades();
+
+// The decimal exponent, once rounded to six digits, of m * 2^(b-23).
+int decimalExponent(std::uint64_t m, int b) {
+    const Binade& binade = binades[static_cast<std::size_t>(b - minBinade)];
+    return binade.k + (m >= binade.nextPowerFrom ? 1 : 0);
+}
 
 constexpr char digitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -136,23 +149,14 @@ std::uint64_t insertPoint(std::uint64_t text, std::size_t integerDigits) {
     return (text & byteMask(integerDigits)) | (std::uint64_t{'.'} << bits) | ((text >> bits) << (bits + 8));
 }
 
-// The eight decimal digits of n < 10^8 as byte values 0 to 9, first digit in
-// the lowest byte: the number is split in halves, quarters and digits with
-// multiplications that work on all lanes of the word at once.
-std::uint64_t eightDigitValues(std::uint32_t n) {
-    std::uint64_t lanes = n / 10000 | std::uint64_t{n % 10000} << 32;             // two 32-bit lanes < 10^4
-    const std::uint64_t hundreds = ((lanes * 10486) >> 20) & 0x0000007F0000007F;  // each lane / 100
-    lanes = hundreds | (lanes - hundreds * 100) << 16;                            // four 16-bit lanes < 100
-    const std::uint64_t tens = ((lanes * 103) >> 10) & 0x000F000F000F000F;        // each lane / 10
-    return tens | (lanes - tens * 10) << 8;
-}
-
 // Writes six significant digits (100000 to 999999) whose first digit has the
 // decimal exponent k, without trailing zeros, in the notation %g picks.
 char* writeDigits(char* out, std::uint32_t digits, int k) {
-    const std::uint64_t values = eightDigitValues(digits) >> 16;  // six digits; the top two bytes are 0
-    const std::uint64_t text = values + 0x303030303030;
-    const std::size_t size = 6 - static_cast<std::size_t>(std::countl_zero(values << 16) / 8);
+    const std::uint64_t text = pair(digits / 10000) | pair((digits / 100) % 100) << 16 | pair(digits % 100) << 32;
+    // The digits' values with the last one in the top byte; the first is not
+    // 0, and the low bit set tells the compiler the word is never 0.
+    const std::uint64_t values = (text - 0x303030303030) << 16 | 1;
+    const std::size_t size = 6 - static_cast<std::size_t>(std::countl_zero(values) / 8);
 
     if (k < -4 || k >= 6) {
         out = store(out, size > 1 ? insertPoint(text, 1) : text, size > 1 ? size + 1 : 1);
@@ -172,13 +176,9 @@ char* writeDigits(char* out, std::uint32_t digits, int k) {
     return store(out, insertPoint(text, integerDigits), choose(belowOne, size, pointedSize));
 }
 
-}  // namespace
-
-char* writeGeneral(char* out, float value) noexcept {
-    const auto bits = std::bit_cast<std::uint32_t>(value);
-    const std::uint32_t negative = bits >> 31;
-    *out = '-';
-    out += negative;
+// Everything but the common case below: infinities, not-a-number, zero,
+// subnormals and exponent notation. `out` is past the sign.
+char* writeOtherMagnitude(char* out, std::uint32_t bits) {
     const std::uint32_t biasedExponent = (bits >> 23) & 0xFF;
     std::uint64_t m = bits & 0x7FFFFF;
     if (biasedExponent == 0xFF) return store(out, m == 0 ? 0x666e69 : 0x6e616e, 3);  // "inf", "nan"
@@ -191,12 +191,33 @@ char* writeGeneral(char* out, float value) noexcept {
         m <<= normalize;
         e = -149 - normalize;
     }
+    const int k = decimalExponent(m, e + 23);
+    return writeDigits(out, roundedDigits(m, e, 5 - k), k);
+}
 
-    const int b = e + 23;  // the value lies in [2^b, 2^(b+1))
-    const bool nextPower = m >= roundsToNextPowerOfTen[static_cast<std::size_t>(b - minBinade)];
-    const int k = floorLog10OfPowerOfTwo(b) + (nextPower ? 1 : 0);  // the decimal exponent once rounded
-    const std::uint32_t digits = roundedDigits(m, e, 5 - k);
-    return writeDigits(out, digits, k);
+constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+}  // namespace
+
+char* writeGeneral(char* out, float value) noexcept {
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    *out = '-';
+    out += bits >> 31;
+    const std::uint32_t biasedExponent = (bits >> 23) & 0xFF;
+    if (biasedExponent != 0 && biasedExponent != 0xFF) {
+        const std::uint32_t m = (bits & 0x7FFFFF) | 0x800000;
+        const int k = decimalExponent(m, static_cast<int>(biasedExponent) - 127);
+        if (k >= -4 && k <= 5) {
+            // The common case, fixed notation from 0.0001 to 999999: |value| *
+            // 10^(5-k) is exact in double (24 bits times 5^(5-k) < 2^21), and
+            // adding 2^52 rounds it to an integer, exact ties to even in the
+            // default rounding mode, that lands in the low bits of the sum.
+            const double scaled =
+                static_cast<double>(std::fabs(value)) * powersOfTen[static_cast<std::size_t>(5 - k)] + 0x1p52;
+            return writeDigits(out, static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(scaled)), k);
+        }
+    }
+    return writeOtherMagnitude(out, bits);
 }
 
 char* writeDecimal(char* out, std::int32_t value) noexcept {
