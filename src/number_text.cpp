@@ -35,14 +35,16 @@ constexpr Integer shiftRounded(Integer x, int shift) {
 // m * 2^e * 10^p rounded to nearest with exact ties to even, computed exactly
 // for 2^23 <= m < 2^24. The caller picks p so that the result has six digits.
 constexpr std::uint32_t roundedDigits(std::uint64_t m, int e, int p) {
-    const int shift = -(e + p);  // for p >= 0 the result is m * 5^p / 2^shift
+    // For p >= 0 (values below 10^6) the result is m * 5^p / 2^shift, with
+    // shift > 0: a value below 10^(k+1) has e below (k+1) log2(10) - 23.
+    const int shift = -(e + p);
     if (p >= 0 && p <= 17) {
-        // The common case: 5^17 < 2^40, so m * 5^p < 2^64.
+        // From 1e-12 up: 5^17 < 2^40, so m * 5^p < 2^64.
         const std::uint64_t product = m * static_cast<std::uint64_t>(powersOfFive[static_cast<std::size_t>(p)]);
-        return static_cast<std::uint32_t>(shift <= 0 ? product << -shift : shiftRounded(product, shift));
+        return static_cast<std::uint32_t>(shiftRounded(product, shift));
     }
     if (p > 17 && p <= 27) {
-        // Below 1e-12: 5^27 < 2^63, so m * 5^p < 2^87, and shift > 0.
+        // From 1e-22 up: 5^27 < 2^63, so m * 5^p < 2^87.
         return static_cast<std::uint32_t>(shiftRounded(m * powersOfFive[static_cast<std::size_t>(p)], shift));
     }
     if (p < 0) {
@@ -149,31 +151,51 @@ std::uint64_t insertPoint(std::uint64_t text, std::size_t integerDigits) {
     return (text & byteMask(integerDigits)) | (std::uint64_t{'.'} << bits) | ((text >> bits) << (bits + 8));
 }
 
-// Writes six significant digits (100000 to 999999) whose first digit has the
-// decimal exponent k, without trailing zeros, in the notation %g picks.
-char* writeDigits(char* out, std::uint32_t digits, int k) {
-    const std::uint64_t text = pair(digits / 10000) | pair((digits / 100) % 100) << 16 | pair(digits % 100) << 32;
+// Six digits (100000 to 999999) as text, and how many of them remain once
+// trailing zeros are dropped.
+struct SixDigits {
+    std::uint64_t text;
+    std::size_t size;
+};
+
+SixDigits sixDigits(std::uint32_t digits) {
+    // Two digits at a time from the top: t holds the digits not yet written
+    // as a binary fraction of 2^32 (exact for every number below 10^6).
+    std::uint64_t t = std::uint64_t{digits} * 429497;  // about 2^32 / 10^4
+    const std::uint64_t first = pair(static_cast<std::uint32_t>(t >> 32));
+    t = (t & 0xFFFFFFFF) * 100;
+    const std::uint64_t second = pair(static_cast<std::uint32_t>(t >> 32));
+    t = (t & 0xFFFFFFFF) * 100;
+    const std::uint64_t text = first | second << 16 | pair(static_cast<std::uint32_t>(t >> 32)) << 32;
     // The digits' values with the last one in the top byte; the first is not
     // 0, and the low bit set tells the compiler the word is never 0.
     const std::uint64_t values = (text - 0x303030303030) << 16 | 1;
-    const std::size_t size = 6 - static_cast<std::size_t>(std::countl_zero(values) / 8);
+    return {text, 6 - static_cast<std::size_t>(std::countl_zero(values) / 8)};
+}
 
-    if (k < -4 || k >= 6) {
-        out = store(out, size > 1 ? insertPoint(text, 1) : text, size > 1 ? size + 1 : 1);
-        const std::uint64_t sign = k < 0 ? std::uint64_t{'-'} : std::uint64_t{'+'};
-        const auto magnitude = static_cast<std::uint32_t>(k < 0 ? -k : k);  // at most 45
-        return store(out, 'e' | sign << 8 | pair(magnitude) << 16, 4);
-    }
-    // Fixed notation, written without branches on k since random samples fall
-    // on both sides of 1: below 1 the digits follow "0.000"; from 1 up they
-    // get a point after the integer digits, unless no fraction digits remain.
+// Six digits whose first has the decimal exponent k, -4 <= k <= 5, in fixed
+// notation. Written without branches on k, since random samples fall on both
+// sides of 1: below 1 the digits follow "0.000"; from 1 up they get a point
+// after the integer digits, unless no fraction digits remain. Kept out of
+// line: as a tail call from writeGeneral it measured faster than inlined.
+[[gnu::noinline]] char* writeFixed(char* out, std::uint32_t digits, int k) {
+    const SixDigits six = sixDigits(digits);
     const bool belowOne = k < 0;
     out = store(out, 0x3030303030302e30,
                 static_cast<std::size_t>(1 - k) * static_cast<std::size_t>(belowOne));  // "0.000000"
     // Below 1 the point goes after all six digits, out of the stored size.
     const std::size_t integerDigits = choose(belowOne, 6, static_cast<std::size_t>(k) + 1);
-    const std::size_t pointedSize = size > integerDigits ? size + 1 : integerDigits;
-    return store(out, insertPoint(text, integerDigits), choose(belowOne, size, pointedSize));
+    const std::size_t pointedSize = six.size > integerDigits ? six.size + 1 : integerDigits;
+    return store(out, insertPoint(six.text, integerDigits), choose(belowOne, six.size, pointedSize));
+}
+
+// Six digits whose first has the decimal exponent k in exponent notation.
+char* writeExponent(char* out, std::uint32_t digits, int k) {
+    const SixDigits six = sixDigits(digits);
+    out = store(out, six.size > 1 ? insertPoint(six.text, 1) : six.text, six.size > 1 ? six.size + 1 : 1);
+    const std::uint64_t sign = k < 0 ? std::uint64_t{'-'} : std::uint64_t{'+'};
+    const auto magnitude = static_cast<std::uint32_t>(k < 0 ? -k : k);  // at most 45
+    return store(out, 'e' | sign << 8 | pair(magnitude) << 16, 4);
 }
 
 // Everything but the common case below: infinities, not-a-number, zero,
@@ -191,8 +213,8 @@ char* writeOtherMagnitude(char* out, std::uint32_t bits) {
         m <<= normalize;
         e = -149 - normalize;
     }
-    const int k = decimalExponent(m, e + 23);
-    return writeDigits(out, roundedDigits(m, e, 5 - k), k);
+    const int k = decimalExponent(m, e + 23);  // below -4 or above 5 here
+    return writeExponent(out, roundedDigits(m, e, 5 - k), k);
 }
 
 constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
@@ -214,7 +236,7 @@ char* writeGeneral(char* out, float value) noexcept {
             // default rounding mode, that lands in the low bits of the sum.
             const double scaled =
                 static_cast<double>(std::fabs(value)) * powersOfTen[static_cast<std::size_t>(5 - k)] + 0x1p52;
-            return writeDigits(out, static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(scaled)), k);
+            return writeFixed(out, static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(scaled)), k);
         }
     }
     return writeOtherMagnitude(out, bits);
