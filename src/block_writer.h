@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -29,10 +30,13 @@ public:
     bool flush() noexcept;
     // The errno of the failed write, or 0.
     [[nodiscard]] int error() const noexcept { return error_; }
+    // How many bytes were handed over so far, written or still buffered.
+    [[nodiscard]] std::uint64_t size() const noexcept { return flushed_ + static_cast<std::uint64_t>(end_ - begin_); }
 
 private:
     int fd_;
     int error_ = 0;
+    std::uint64_t flushed_ = 0;
     char* begin_;
     char* end_;
     char* limit_;

@@ -1,4 +1,4 @@
-// Reading the command line: the four run settings, --help and --version.
+// Reading the command line: options, the four run settings, --help and --version.
 #pragma once
 
 #include <span>
@@ -17,10 +17,16 @@ struct CommandLine {
     std::string error;     // why, when action is reject
 };
 
-// Reads the arguments that follow the program name. Mean and variance are
-// read like atof, the counts like atoi; arguments after the fourth are
-// ignored. Rejected: fewer than four arguments, a negative or not-a-number
-// variance, and a count outside the signed 32-bit range.
+// Reads the arguments that follow the program name:
+//   [OPTION]... MEAN VARIANCE RUNS SAMPLES
+// An argument is an option when it begins with "--" (but is not "--", which
+// ends the options) or is exactly -h, -o, -q or -s; the first other argument
+// starts the four values, so negative numbers are values. Help and version
+// answer as soon as they are read. Mean and variance are read like atof, the
+// counts like atoi; arguments after the fourth value are ignored. Rejected:
+// an unknown or malformed option, a bad seed, an empty output name, fewer
+// than four values, a negative or not-a-number variance, and a count outside
+// the signed 32-bit range.
 CommandLine parseCommandLine(std::span<char* const> arguments);
 
 extern const std::string_view usageText;

@@ -1,5 +1,6 @@
-// gaussian_noise MEAN VARIANCE RUNS SAMPLES: echoes the settings and writes a
-// table of Gaussian noise to generated_noise.csv.
+// gaussian_noise [OPTION]... MEAN VARIANCE RUNS SAMPLES: echoes the settings
+// and writes a table of Gaussian noise to generated_noise.csv or to the file
+// the options name.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,6 +19,7 @@
 #include "command_line.h"
 #include "noise_table.h"
 #include "number_text.h"
+#include "progress.h"
 
 namespace {
 
@@ -24,7 +27,6 @@ using namespace gaussian_noise;
 
 constexpr int exitFailure = 1;  // reading or writing failed
 constexpr int exitUsage = 2;    // the command line was rejected
-constexpr const char* tableFileName = "generated_noise.csv";
 
 void report(const std::string& message) {
     // Nothing is left to tell when standard error fails too.
@@ -35,9 +37,10 @@ void reportSystemError(std::string_view action, std::string_view name, int error
     report(std::string(action) + " " + std::string(name) + ": " + std::strerror(error));
 }
 
-int writeStandardOutput(std::string_view text) {
-    if (const int error = writeAll(STDOUT_FILENO, text); error != 0) {
-        reportSystemError("cannot write", "standard output", error);
+// Writes text that is not the table to standard output or standard error.
+int writeMessage(int fd, std::string_view text) {
+    if (const int error = writeAll(fd, text); error != 0) {
+        reportSystemError("cannot write", fd == STDOUT_FILENO ? "standard output" : "standard error", error);
         return exitFailure;
     }
     return EXIT_SUCCESS;
@@ -54,22 +57,35 @@ std::string echoText(const RunSettings& settings) {
            "\nDesired number of samples per run: " + decimal(settings.samplesPerRun) + "\n";
 }
 
+std::int64_t cellCount(const RunSettings& settings) {
+    if (settings.runs <= 0 || settings.samplesPerRun <= 0) return 0;
+    return std::int64_t{settings.runs} * settings.samplesPerRun;
+}
+
+// Opens the output (or takes standard output for "-"), writes the table and
+// closes it, reporting any failure with the output's name.
 int writeTable(const RunSettings& settings) {
-    const std::string quotedName = std::string("'") + tableFileName + "'";
-    const int fd = ::open(tableFileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const bool toStandardOutput = settings.output == standardOutputName;
+    const std::string name = toStandardOutput ? "standard output" : "'" + settings.output + "'";
+    const int fd = toStandardOutput ? STDOUT_FILENO
+                                    : ::open(settings.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        reportSystemError("cannot open", quotedName, errno);
+        reportSystemError("cannot open", name, errno);
         return exitFailure;
     }
+    std::optional<Progress> progress;
+    if (settings.progress) progress.emplace(STDERR_FILENO, cellCount(settings), ::isatty(STDERR_FILENO) != 0);
+
     static std::array<char, std::size_t{1} << 20> buffer;
     BlockWriter out(fd, buffer);
-    if (!writeNoiseTable(out, settings)) {
-        reportSystemError("cannot write", quotedName, out.error());
+    if (!writeNoiseTable(out, settings, progress ? &*progress : nullptr)) {
+        if (progress) progress->interrupt();
+        reportSystemError("cannot write", name, out.error());
         ::close(fd);
         return exitFailure;
     }
     if (::close(fd) != 0) {
-        reportSystemError("cannot close", quotedName, errno);
+        reportSystemError("cannot close", name, errno);
         return exitFailure;
     }
     return EXIT_SUCCESS;
@@ -81,16 +97,22 @@ int main(int argc, char** argv) {
     const CommandLine line = parseCommandLine(std::span(argv, static_cast<std::size_t>(argc)).subspan(1));
     switch (line.action) {
         case Action::help:
-            return writeStandardOutput(helpText);
+            return writeMessage(STDOUT_FILENO, helpText);
         case Action::version:
-            return writeStandardOutput("gaussian_noise " GAUSSIAN_NOISE_VERSION "\n");
+            return writeMessage(STDOUT_FILENO, "gaussian_noise " GAUSSIAN_NOISE_VERSION "\n");
         case Action::reject:
             report(line.error);
             return exitUsage;
         case Action::run:
             break;
     }
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-    if (const int status = writeStandardOutput(echoText(line.settings)); status != EXIT_SUCCESS) return status;
-    return writeTable(line.settings);
+    const RunSettings& settings = line.settings;
+    // A seed of N gives the table of a run started at second N of the clock.
+    std::srand(settings.seed ? *settings.seed : static_cast<unsigned>(std::time(nullptr)));
+    if (!settings.quiet) {
+        // With the table on standard output, the echo moves out of its way.
+        const int echo = settings.output == standardOutputName ? STDERR_FILENO : STDOUT_FILENO;
+        if (const int status = writeMessage(echo, echoText(settings)); status != EXIT_SUCCESS) return status;
+    }
+    return writeTable(settings);
 }

@@ -2,19 +2,56 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "generator.h"
 #include "number_text.h"
+#include "shortest_text.h"
 
 namespace gaussian_noise {
+namespace {
 
-bool writeNoiseTable(BlockWriter& out, const RunSettings& settings) {
+// Each sample's text followed by a comma; both return the end of the text.
+char* writeGeneralCells(char* out, std::span<const float> samples) {
+    for (const float sample : samples) {
+        out = writeGeneral(out, sample);
+        *out++ = ',';
+    }
+    return out;
+}
+
+char* writeShortestCells(char* out, std::span<const float> samples) {
+    for (const float sample : samples) {
+        out = writeShortest(out, sample);
+        *out++ = ',';
+    }
+    return out;
+}
+
+// How the cells are written, and the room each may take while it is: its
+// text, its comma, and the scratch bytes a formatter may store past them.
+struct CellFormat {
+    char* (*write)(char*, std::span<const float>);
+    std::size_t room;
+};
+
+CellFormat cellFormat(CellText text) {
+    if (text == CellText::lossless) return {writeShortestCells, shortestRoom + 1};
+    return {writeGeneralCells, generalRoom};
+}
+
+}  // namespace
+
+bool writeNoiseTable(BlockWriter& out, const RunSettings& settings, Progress* progress) {
     // Samples are drawn a batch at a time, then formatted: two tight loops run
     // markedly faster than one that alternates between the math library and
     // the formatter. The order of the cells is the order of the draws.
     constexpr std::int32_t batchSize = 256;
     std::array<float, batchSize> batch{};
+    const CellFormat format = cellFormat(settings.cellText);
+    std::int64_t cells = 0;
     for (std::int32_t run = 0; run < settings.runs; ++run) {
         if (run != 0) {
             if (!out.makeRoom(1)) return false;
@@ -27,20 +64,16 @@ bool writeNoiseTable(BlockWriter& out, const RunSettings& settings) {
             for (std::int32_t i = 0; i < count; ++i) {
                 batch[static_cast<std::size_t>(i)] = generateGaussianNoise(settings.mean, settings.variance);
             }
-            // Room for the whole batch: each cell takes 13 characters at most (a
-            // number and its comma), and writeGeneral may store scratch bytes up
-            // to generalRoom past the start of the last one.
-            if (!out.makeRoom(static_cast<std::size_t>(count) * generalRoom)) return false;
-            char* end = out.end();
-            for (std::int32_t i = 0; i < count; ++i) {
-                end = writeGeneral(end, batch[static_cast<std::size_t>(i)]);
-                *end++ = ',';
-            }
-            out.advance(end);
+            if (!out.makeRoom(static_cast<std::size_t>(count) * format.room)) return false;
+            out.advance(format.write(out.end(), std::span<const float>(batch.data(), static_cast<std::size_t>(count))));
             done += count;
+            cells += count;
+            if (progress != nullptr) progress->update(cells, out.size());
         }
     }
-    return out.flush();
+    if (!out.flush()) return false;
+    if (progress != nullptr) progress->finish(cells, out.size());
+    return true;
 }
 
 }  // namespace gaussian_noise

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "block_writer.h"
+#include "progress.h"
 #include "run_settings.h"
 
 namespace gaussian_noise {
 
-// Draws one sample per cell, row by row, and writes the table through `out`.
+// Draws one sample per cell, row by row, and writes the table through `out`
+// in the settings' cell text, telling `progress` (when given) how far it got.
 // Stops at the first failed write; false then, and out.error() tells why.
-bool writeNoiseTable(BlockWriter& out, const RunSettings& settings);
+bool writeNoiseTable(BlockWriter& out, const RunSettings& settings, Progress* progress = nullptr);
 
 }  // namespace gaussian_noise

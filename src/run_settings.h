@@ -1,15 +1,35 @@
-// The four values a run is made of, as read from the command line.
+// What one run is asked to do, as read from the command line: the four
+// values of the table and the options that say how and where to write it.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace gaussian_noise {
+
+// How each cell's number is written.
+enum class CellText {
+    general,   // six significant digits, as printf's %g writes them
+    lossless,  // the shortest text that reads back as the same float
+};
+
+inline constexpr const char* defaultTableName = "generated_noise.csv";
+// The output name that stands for standard output.
+inline constexpr std::string_view standardOutputName = "-";
 
 struct RunSettings {
     float mean = 0.0F;
     float variance = 0.0F;
     std::int32_t runs = 0;           // rows of the table
     std::int32_t samplesPerRun = 0;  // cells of each row
+
+    std::optional<std::uint32_t> seed;      // the clock's second when empty
+    std::string output = defaultTableName;  // standardOutputName for standard output
+    bool quiet = false;                     // no echo of the four values
+    CellText cellText = CellText::general;
+    bool progress = false;  // report progress on standard error
 };
 
 }  // namespace gaussian_noise

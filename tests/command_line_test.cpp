@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gaussian_noise {
@@ -65,12 +68,75 @@ TEST(CommandLine, AnswersHelpAndVersionAlone) {
     EXPECT_EQ(parse({"-h"}).action, Action::help);
     EXPECT_EQ(parse({"--help"}).action, Action::help);
     EXPECT_EQ(parse({"--version"}).action, Action::version);
-    EXPECT_EQ(parse({"--help", "1", "1", "1"}).action, Action::run);  // read as a mean of 0
+}
+
+TEST(CommandLine, AnswersHelpAndVersionWhereverOptionsMayStand) {
+    EXPECT_EQ(parse({"--help", "1", "1", "1"}).action, Action::help);
+    EXPECT_EQ(parse({"-h", "x"}).action, Action::help);
+    EXPECT_EQ(parse({"-q", "--seed=3", "--version", "--bogus"}).action, Action::version);
+    EXPECT_EQ(parse({"--bogus", "--help"}).action, Action::reject);  // read in order
+    EXPECT_EQ(parse({"--", "--help", "1", "1", "1"}).action, Action::run);
+    EXPECT_EQ(parse({"1", "1", "1", "1", "--help"}).action, Action::run);
+}
+
+TEST(CommandLine, ReadsOptionsBeforeTheValues) {
+    RunSettings settings =
+        settingsOf({"-s", "42", "-o", "out.csv", "-q", "--lossless", "--progress", "1", "2", "3", "4"});
+    EXPECT_EQ(settings.seed, 42U);
+    EXPECT_EQ(settings.output, "out.csv");
+    EXPECT_TRUE(settings.quiet);
+    EXPECT_EQ(settings.cellText, CellText::lossless);
+    EXPECT_TRUE(settings.progress);
+    EXPECT_EQ(settings.mean, 1.0F);
+    EXPECT_EQ(settings.samplesPerRun, 4);
+
+    settings = settingsOf({"--seed=4294967295", "--output", "-", "--seed", "007", "--output=--", "1", "2", "3", "4"});
+    EXPECT_EQ(settings.seed, 7U);  // the last one counts
+    EXPECT_EQ(settings.output, "--");
+
+    settings = settingsOf({"0", "1", "2", "3"});
+    EXPECT_EQ(settings.seed, std::nullopt);
+    EXPECT_EQ(settings.output, "generated_noise.csv");
+    EXPECT_FALSE(settings.quiet || settings.progress);
+    EXPECT_EQ(settings.cellText, CellText::general);
+}
+
+TEST(CommandLine, ReadsNegativeNumbersAndWordsAfterDashDashAsValues) {
+    for (const char* mean : {"-1", "-.5", "-1e3", "-inf", "-0x1p3", "-s1", "-"}) {
+        EXPECT_EQ(settingsOf({mean, "1", "2", "3"}).mean, static_cast<float>(std::strtod(mean, nullptr))) << mean;
+    }
+    EXPECT_TRUE(std::isnan(settingsOf({"-nan", "1", "2", "3"}).mean));
+    EXPECT_EQ(settingsOf({"-q", "--", "-q", "1", "2", "3"}).mean, 0.0F);
+    EXPECT_EQ(settingsOf({"--", "--", "1", "2", "3"}).runs, 2);
+}
+
+TEST(CommandLine, RejectsBadOptionsNamingThem) {
+    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
+        {{"--bogus", "1", "2", "3", "4"}, "'--bogus'"},
+        {{"--seed=1x", "1", "2", "3", "4"}, "'1x'"},
+        {{"--seed=abc", "1", "2", "3", "4"}, "'abc'"},
+        {{"-s", "-1", "1", "2", "3", "4"}, "'-1'"},
+        {{"-s", "4294967296", "1", "2", "3", "4"}, "'4294967296'"},
+        {{"-s", "99999999999999999999", "1", "2", "3", "4"}, "'99999999999999999999'"},
+        {{"--seed=", "1", "2", "3", "4"}, "''"},
+        {{"-s", " 1", "1", "2", "3", "4"}, "' 1'"},
+        {{"-s", "+1", "1", "2", "3", "4"}, "'+1'"},
+        {{"--seed"}, "'--seed'"},
+        {{"-o"}, "'-o'"},
+        {{"--output=", "1", "2", "3", "4"}, "'--output'"},
+        {{"-o", "", "1", "2", "3", "4"}, "'-o'"},
+        {{"--quiet=yes", "1", "2", "3", "4"}, "'--quiet'"},
+        {{"--seed=5", "1", "2", "3"}, "usage: gaussian_noise"},
+    };
+    for (const auto& [words, named] : cases) {
+        const CommandLine line = parse(words);
+        EXPECT_EQ(line.action, Action::reject) << words.front();
+        EXPECT_NE(line.error.find(named), std::string::npos) << line.error;
+    }
 }
 
 TEST(CommandLine, RejectsWhatCannotBeRun) {
-    for (const auto& words :
-         std::vector<std::vector<const char*>>{{}, {"1"}, {"1", "2", "3"}, {"--verbose"}, {"-h", "x"}}) {
+    for (const auto& words : std::vector<std::vector<const char*>>{{}, {"1"}, {"1", "2", "3"}, {"--verbose"}}) {
         const CommandLine line = parse(words);
         EXPECT_EQ(line.action, Action::reject);
         EXPECT_NE(line.error.find("usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES"), std::string::npos);

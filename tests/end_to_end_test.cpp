@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "generator.h"
+#include "expected_table.h"
 #include "run_tool.h"
 
 namespace gaussian_noise::testing {
@@ -16,38 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string tableName = "generated_noise.csv";
-
-// The table the tool writes for a seed, formatted by printf.
-std::string expectedTable(unsigned seed, float mean, float variance, int runs, int samplesPerRun) {
-    std::srand(seed);
-    std::string table;
-    for (int run = 0; run < runs; ++run) {
-        if (run != 0) table += '\n';
-        for (int sample = 0; sample < samplesPerRun; ++sample) {
-            char cell[32];
-            const int size =
-                std::snprintf(cell, sizeof cell, "%g,", static_cast<double>(generateGaussianNoise(mean, variance)));
-            table.append(cell, static_cast<std::size_t>(size));
-        }
-    }
-    return table;
-}
-
-// The tool seeds from the clock in whole seconds: one second of the run's
-// span must have produced the table.
-bool writtenWithClockSeed(const ToolRun& run, const std::string& table, float mean, float variance, int runs,
-                          int samplesPerRun) {
-    for (std::time_t second = run.startedAt; second <= run.endedAt; ++second) {
-        if (table == expectedTable(static_cast<unsigned>(second), mean, variance, runs, samplesPerRun)) return true;
-    }
-    return false;
-}
-
-std::string echo(const std::string& mean, const std::string& variance, const std::string& runs,
-                 const std::string& samples) {
-    return "Desired Mean: " + mean + "\nDesired Variance: " + variance + "\nDesired number of runs: " + runs +
-           "\nDesired number of samples per run: " + samples + "\n";
-}
 
 class EndToEnd : public ::testing::Test {
 protected:

@@ -42,7 +42,7 @@ TemporaryDirectory::~TemporaryDirectory() {
 ToolRun runTool(const fs::path& directory, const std::vector<std::string>& arguments, const ToolOptions& options) {
     const TemporaryDirectory capture;
     const fs::path outPath = options.standardOutput.empty() ? capture.path() / "out" : fs::path(options.standardOutput);
-    const fs::path errPath = capture.path() / "err";
+    const fs::path errPath = options.standardError.empty() ? capture.path() / "err" : fs::path(options.standardError);
 
     std::vector<std::string> words{options.program};
     words.insert(words.end(), arguments.begin(), arguments.end());
@@ -68,7 +68,7 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
     run.endedAt = std::time(nullptr);
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (options.standardOutput.empty()) run.out = readFile(outPath);
-    run.err = readFile(errPath);
+    if (options.standardError.empty()) run.err = readFile(errPath);
     return run;
 }
 

@@ -19,6 +19,7 @@ struct ToolRun {
 struct ToolOptions {
     std::string program = GAUSSIAN_NOISE_PATH;
     std::string standardOutput{};  // a path to send standard output to; captured when empty
+    std::string standardError{};   // a path to send standard error to; captured when empty
 };
 
 ToolRun runTool(const std::filesystem::path& directory, const std::vector<std::string>& arguments,

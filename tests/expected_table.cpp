@@ -1,0 +1,43 @@
+#include "expected_table.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+
+#include "generator.h"
+
+namespace gaussian_noise::testing {
+
+std::string expectedTable(unsigned seed, float mean, float variance, int runs, int samplesPerRun, CellText text) {
+    std::srand(seed);
+    std::string table;
+    for (int run = 0; run < runs; ++run) {
+        if (run != 0) table += '\n';
+        for (int sample = 0; sample < samplesPerRun; ++sample) {
+            const float value = generateGaussianNoise(mean, variance);
+            char cell[32];
+            const int size = text == CellText::general
+                                 ? std::snprintf(cell, sizeof cell, "%g", static_cast<double>(value))
+                                 : static_cast<int>(std::to_chars(cell, cell + sizeof cell, value).ptr - cell);
+            table.append(cell, static_cast<std::size_t>(size));
+            table += ',';
+        }
+    }
+    return table;
+}
+
+bool writtenWithClockSeed(const ToolRun& run, const std::string& table, float mean, float variance, int runs,
+                          int samplesPerRun) {
+    for (std::time_t second = run.startedAt; second <= run.endedAt; ++second) {
+        if (table == expectedTable(static_cast<unsigned>(second), mean, variance, runs, samplesPerRun)) return true;
+    }
+    return false;
+}
+
+std::string echo(const std::string& mean, const std::string& variance, const std::string& runs,
+                 const std::string& samples) {
+    return "Desired Mean: " + mean + "\nDesired Variance: " + variance + "\nDesired number of runs: " + runs +
+           "\nDesired number of samples per run: " + samples + "\n";
+}
+
+}  // namespace gaussian_noise::testing

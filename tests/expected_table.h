@@ -1,0 +1,26 @@
+// What the tool should write, computed in the test process: the samples for a
+// seed from the generator, as text from printf or the standard library.
+#pragma once
+
+#include <string>
+
+#include "run_settings.h"
+#include "run_tool.h"
+
+namespace gaussian_noise::testing {
+
+// The table for a seed, each cell formatted by snprintf("%g") or, for
+// lossless text, by std::to_chars.
+std::string expectedTable(unsigned seed, float mean, float variance, int runs, int samplesPerRun,
+                          CellText text = CellText::general);
+
+// The tool seeds from the clock in whole seconds: one second of the run's
+// span must have produced the table.
+bool writtenWithClockSeed(const ToolRun& run, const std::string& table, float mean, float variance, int runs,
+                          int samplesPerRun);
+
+// The four echo lines for values as the tool writes them.
+std::string echo(const std::string& mean, const std::string& variance, const std::string& runs,
+                 const std::string& samples);
+
+}  // namespace gaussian_noise::testing

@@ -1,0 +1,210 @@
+// End-to-end tests of the options: seed, output, quiet, lossless text and progress.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "expected_table.h"
+#include "generator.h"
+#include "run_tool.h"
+
+namespace gaussian_noise::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Options : public ::testing::Test {
+protected:
+    ToolRun run(const std::vector<std::string>& arguments, const ToolOptions& options = {}) {
+        return runTool(directory_.path(), arguments, options);
+    }
+    [[nodiscard]] fs::path path(const std::string& name) const { return directory_.path() / name; }
+    [[nodiscard]] std::string text(const std::string& name) const { return readFile(path(name)); }
+
+private:
+    TemporaryDirectory directory_;
+};
+
+TEST_F(Options, SeedGivesTheTableOfThatClockSecond) {
+    const ToolRun seeded = run({"--seed=20261208", "1.7", "3.3", "4", "50"});
+    EXPECT_EQ(seeded.exitStatus, 0);
+    EXPECT_EQ(seeded.out, echo("1.7", "3.3", "4", "50"));
+    EXPECT_EQ(text("generated_noise.csv"), expectedTable(20261208, 1.7F, 3.3F, 4, 50));
+
+    // A clock-seeded run equals the seeded run of one second in its span.
+    const ToolRun clocked = run({"0", "1", "3", "7"});
+    const std::string table = text("generated_noise.csv");
+    bool found = false;
+    for (std::time_t second = clocked.startedAt; second <= clocked.endedAt && !found; ++second) {
+        run({"-s", std::to_string(second), "-o", "seeded.csv", "0", "1", "3", "7"});
+        found = text("seeded.csv") == table;
+    }
+    EXPECT_TRUE(found);
+
+    // The C library treats seeds 0 and 1 alike.
+    run({"-q", "-s", "0", "-o", "zero.csv", "0", "1", "2", "5"});
+    run({"-q", "-s", "1", "-o", "one.csv", "0", "1", "2", "5"});
+    EXPECT_EQ(text("zero.csv"), text("one.csv"));
+    EXPECT_EQ(text("one.csv"), expectedTable(1, 0.0F, 1.0F, 2, 5));
+}
+
+TEST_F(Options, WritesToTheNamedFileOrStandardOutput) {
+    const ToolRun named = run({"--output=other.csv", "-s", "5", "0", "1", "2", "3"});
+    EXPECT_EQ(named.exitStatus, 0);
+    EXPECT_EQ(named.out, echo("0", "1", "2", "3"));
+    EXPECT_EQ(text("other.csv"), expectedTable(5, 0.0F, 1.0F, 2, 3));
+    EXPECT_FALSE(fs::exists(path("generated_noise.csv")));
+
+    // On standard output the table stands alone; the echo moves to standard error.
+    const ToolRun piped = run({"-o", "-", "-s", "5", "0", "1", "2", "3"});
+    EXPECT_EQ(piped.exitStatus, 0);
+    EXPECT_EQ(piped.out, expectedTable(5, 0.0F, 1.0F, 2, 3));
+    EXPECT_EQ(piped.err, echo("0", "1", "2", "3"));
+
+    const ToolRun quiet = run({"-q", "--output", "-", "-s", "5", "0", "1", "2", "3"});
+    EXPECT_EQ(quiet.out, piped.out);
+    EXPECT_EQ(quiet.err, "");
+    const ToolRun quietFile = run({"--quiet", "-s", "6", "0", "1", "2", "3"});
+    EXPECT_EQ(quietFile.out, "");
+    EXPECT_EQ(text("generated_noise.csv"), expectedTable(6, 0.0F, 1.0F, 2, 3));
+    EXPECT_FALSE(fs::exists(path("-")));
+}
+
+TEST_F(Options, ReportsOutputFailuresWithTheirNames) {
+    const ToolRun missing = run({"-q", "-o", "no/such.csv", "0", "1", "1", "1"});
+    EXPECT_EQ(missing.exitStatus, 1);
+    EXPECT_EQ(missing.err, "gaussian_noise: cannot open 'no/such.csv': No such file or directory\n");
+    const ToolRun full = run({"-q", "-o", "/dev/full", "0", "1", "1", "1"});
+    EXPECT_EQ(full.exitStatus, 1);
+    EXPECT_EQ(full.err, "gaussian_noise: cannot write '/dev/full': No space left on device\n");
+    const ToolRun fullOut = run({"-o", "-", "0", "1", "1", "1"}, {.standardOutput = "/dev/full"});
+    EXPECT_EQ(fullOut.exitStatus, 1);
+    EXPECT_EQ(fullOut.err,
+              echo("0", "1", "1", "1") + "gaussian_noise: cannot write standard output: No space left on device\n");
+}
+
+TEST_F(Options, RejectedOptionsLeaveEveryFileAlone) {
+    writeFile(path("generated_noise.csv"), "old");
+    writeFile(path("kept.csv"), "kept");
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"--seed=12x", "-o", "kept.csv", "0", "1", "1", "1"},
+                                               {"-o", "kept.csv", "--bogus", "0", "1", "1", "1"},
+                                               {"-o", "kept.csv", "--output=", "0", "1", "1", "1"},
+                                               {"-o", "kept.csv", "-s"}}) {
+        const ToolRun result = run(arguments);
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(text("kept.csv"), "kept");
+        EXPECT_EQ(text("generated_noise.csv"), "old");
+    }
+}
+
+// The cells of a table, without their commas.
+std::vector<std::string> cellsOf(const std::string& table) {
+    std::vector<std::string> cells;
+    std::string cell;
+    for (const char c : table) {
+        if (c == ',') {
+            cells.push_back(cell);
+            cell.clear();
+        } else if (c != '\n') {
+            cell += c;
+        }
+    }
+    return cells;
+}
+
+// The length of the shortest %.Ng text, N from 1 to 9, that reads back as `value`.
+std::size_t shortestPrintfLength(float value) {
+    for (int digits = 1; digits <= 9; ++digits) {
+        char text[64];
+        const int size = std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+        if (std::bit_cast<std::uint32_t>(std::strtof(text, nullptr)) == std::bit_cast<std::uint32_t>(value)) {
+            return static_cast<std::size_t>(size);
+        }
+    }
+    return 0;
+}
+
+TEST_F(Options, LosslessCellsReadBackAsTheDrawnSamplesInTheShortestText) {
+    struct Setting {
+        const char* mean;
+        const char* variance;
+    };
+    for (const Setting setting : {Setting{"1.7", "3.3"}, Setting{"0", "1e-30"}, Setting{"-5e6", "1e12"},
+                                  Setting{"1e-40", "0"}, Setting{"-1e30", "1e38"}}) {
+        run({"--lossless", "-q", "-s", "99", setting.mean, setting.variance, "10", "300"});
+        const std::vector<std::string> cells = cellsOf(text("generated_noise.csv"));
+        ASSERT_EQ(cells.size(), 3000U);
+        std::srand(99);
+        const auto mean = static_cast<float>(std::strtod(setting.mean, nullptr));
+        const auto variance = static_cast<float>(std::strtod(setting.variance, nullptr));
+        for (const std::string& cell : cells) {
+            const float drawn = generateGaussianNoise(mean, variance);
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(std::strtof(cell.c_str(), nullptr)),
+                      std::bit_cast<std::uint32_t>(drawn))
+                << cell;
+            ASSERT_LE(cell.size(), shortestPrintfLength(drawn)) << cell;
+        }
+    }
+    run({"--lossless", "-q", "-s", "1", "inf", "0", "1", "1"});
+    EXPECT_EQ(text("generated_noise.csv"), "inf,");
+    run({"--lossless", "-q", "-s", "1", "-0", "0", "2", "1"});
+    // -0 plus a zero product keeps the product's sign: -0 for a negative deviate.
+    EXPECT_EQ(text("generated_noise.csv"), "-0,\n0,");
+    const ToolRun echoed = run({"--lossless", "-s", "1", "3.14159265", "0", "1", "1"});
+    EXPECT_EQ(echoed.out, echo("3.14159", "0", "1", "1"));  // the echo keeps six digits
+    EXPECT_EQ(text("generated_noise.csv"), "3.1415927,");
+}
+
+TEST_F(Options, ProgressGoesToStandardErrorAsPlainLinesWhenNotATerminal) {
+    const ToolRun result = run({"--progress", "-q", "-s", "3", "0", "1", "20", "5000"});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.err.find('\r'), std::string::npos);
+    EXPECT_EQ(result.err.back(), '\n');
+    EXPECT_NE(result.err.find("100%, 100000 of 100000 cells, "), std::string::npos) << result.err;
+    EXPECT_EQ(text("generated_noise.csv"), expectedTable(3, 0.0F, 1.0F, 20, 5000));
+    EXPECT_EQ(run({"-q", "-s", "3", "0", "1", "20", "5000"}).err, "");  // nothing without the option
+}
+
+TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    termios raw{};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);  // no translation of line feeds
+    ::tcsetattr(slave, TCSANOW, &raw);
+    const std::string terminal = ::ttyname(slave);
+
+    const ToolRun result = run({"--progress", "-q", "-s", "4", "0", "1", "100", "10000"}, {.standardError = terminal});
+    EXPECT_EQ(result.exitStatus, 0);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    std::string shown;
+    char chunk[4096];
+    for (ssize_t size = 0; (size = ::read(master, chunk, sizeof chunk)) > 0;) {
+        shown.append(chunk, static_cast<std::size_t>(size));
+    }
+    ::close(slave);
+    ::close(master);
+    EXPECT_EQ(shown.front(), '\r');
+    EXPECT_NE(shown.find("\rgaussian_noise: 100%, 1000000 of 1000000 cells, "), std::string::npos) << shown;
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1) << shown;
+    EXPECT_EQ(shown.back(), '\n');
+
+    run({"-q", "-s", "4", "-o", "plain.csv", "0", "1", "100", "10000"});
+    EXPECT_EQ(text("generated_noise.csv"), text("plain.csv"));
+}
+
+}  // namespace
+}  // namespace gaussian_noise::testing
