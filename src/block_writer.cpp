@@ -20,9 +20,9 @@ int writeAll(int fd, std::string_view data) noexcept {
 
 bool BlockWriter::flush() noexcept {
     if (error_ == 0) {
-        const auto size = static_cast<std::size_t>(end_ - begin_);
-        error_ = writeAll(fd_, std::string_view(begin_, size));
-        flushed_ += size;
+        const auto pending = static_cast<std::size_t>(end_ - begin_);
+        error_ = writeAll(fd_, std::string_view(begin_, pending));
+        flushed_ += pending;
         end_ = begin_;
     }
     return error_ == 0;

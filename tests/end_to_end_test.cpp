@@ -170,8 +170,27 @@ std::string manPageText(const fs::path& path) {
 TEST_F(EndToEnd, HelpAndManPageNameTheSameArgumentsOptionsAndStatuses) {
     const std::string help = run({"--help"}).out;
     const std::string man = manPageText(MAN_PAGE_PATH);
-    for (const std::string word : {"MEAN", "VARIANCE", "RUNS", "SAMPLES", "-h", "--help", "--version",
-                                   "generated_noise.csv", "0 or more", "0 or less", "%g"}) {
+    for (const std::string word : {"MEAN",
+                                   "VARIANCE",
+                                   "RUNS",
+                                   "SAMPLES",
+                                   "-h",
+                                   "--help",
+                                   "--version",
+                                   "generated_noise.csv",
+                                   "0 or more",
+                                   "0 or less",
+                                   "%g",
+                                   "-s",
+                                   "--seed",
+                                   "-o",
+                                   "--output",
+                                   "-q",
+                                   "--quiet",
+                                   "--lossless",
+                                   "--progress",
+                                   "4294967295",
+                                   "--seed=$(date +%s)"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
         EXPECT_NE(man.find(word), std::string::npos) << word;
     }

@@ -185,7 +185,8 @@ TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
     ::tcgetattr(slave, &raw);
     ::cfmakeraw(&raw);  // no translation of line feeds
     ::tcsetattr(slave, TCSANOW, &raw);
-    const std::string terminal = ::ttyname(slave);
+    char terminal[64] = {};
+    ASSERT_EQ(::ttyname_r(slave, terminal, sizeof terminal), 0);
 
     const ToolRun result = run({"--progress", "-q", "-s", "4", "0", "1", "100", "10000"}, {.standardError = terminal});
     EXPECT_EQ(result.exitStatus, 0);
@@ -197,6 +198,7 @@ TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
     }
     ::close(slave);
     ::close(master);
+    ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.front(), '\r');
     EXPECT_NE(shown.find("\rgaussian_noise: 100%, 1000000 of 1000000 cells, "), std::string::npos) << shown;
     EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1) << shown;

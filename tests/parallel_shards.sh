@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs the README's GNU parallel example, as the README shows it, and checks
+# that every shard is exactly the single-process table of its seed and that
+# no two shards are alike.
+#
+#   parallel_shards.sh TOOL README
+set -euo pipefail
+tool=$1
+readme=$2
+
+if ! command -v parallel >/dev/null; then
+  echo "GNU parallel is missing: apt-get install parallel" >&2
+  exit 1
+fi
+# The example is the first line that starts with "parallel " after the marker.
+example=$(sed -n '/<!-- parallel example -->/,$p' "$readme" | grep -m 1 '^parallel ')
+[[ -n $example ]] || { echo "no GNU parallel example in $readme" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/bin"
+ln -s "$tool" "$work/bin/gaussian_noise"
+cd "$work"
+echo "running: $example"
+PATH=$work/bin:$PATH bash -c "$example" </dev/null
+
+shards=(noise_*.csv)
+((${#shards[@]} >= 4)) || { echo "expected at least 4 shards, found ${#shards[@]}" >&2; exit 1; }
+arguments=$(sed 's/.* --output=[^ ]* //; s/ :::.*//' <<<"$example")  # the four values
+for shard in "${shards[@]}"; do
+  seed=${shard//[^0-9]/}
+  # shellcheck disable=SC2086  # the four values are meant to be split
+  "$tool" --quiet --seed="$seed" --output=- $arguments | cmp - "$shard"
+done
+distinct=$(md5sum "${shards[@]}" | cut -d ' ' -f 1 | sort -u | wc -l)
+((distinct == ${#shards[@]})) || { echo "only $distinct distinct tables among ${#shards[@]} shards" >&2; exit 1; }
+echo "${#shards[@]} shards, each the table of its seed, all distinct"
