@@ -47,14 +47,16 @@ large_cells=$((free_kib > 2 * 1024 * 1024))
 
 # run PROGRAM ARGUMENTS...: sets `seconds` to its wall time, `kib` to its peak
 # resident memory, `system` and `user` to its processor time in the kernel and
-# in user space, then deletes the table it wrote.
+# in user space, then deletes the table it wrote. Standard output goes to the
+# file $stdout_file when that is set, else to /dev/null; standard error to
+# the file stderr.log.
 run() {
   local start=$EPOCHREALTIME
-  /usr/bin/time -f '%M %S %U' -o usage "$@" >/dev/null
+  /usr/bin/time -f '%M %S %U' -o usage "$@" >"${stdout_file:-/dev/null}" 2>stderr.log
   local end=$EPOCHREALTIME
   seconds=$(awk -v start="$start" -v end="$end" 'BEGIN { printf "%.4f", end - start }')
   read -r kib system user <usage
-  rm -f generated_noise.csv
+  rm -f generated_noise.csv table.csv
 }
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
@@ -65,6 +67,7 @@ met() { awk "BEGIN { print (($1) ? \"yes\" : \"no\") }"; }
 
 load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
 tool_7=() draw_7=() stream_7=() tool_8=() kib_6=() kib_7=() kib_8=() system_7=() system_8=() user_7=() user_8=()
+piped_7=() progress_7=() lossless_7=()
 for ((i = 1; i <= repetitions; i++)); do
   echo "repetition $i of $repetitions" >&2
   run "$tool" 0 1 100 10000
@@ -75,6 +78,12 @@ for ((i = 1; i <= repetitions; i++)); do
   draw_7+=("$seconds")
   run "$stream_writer" 0 1 1000 10000
   stream_7+=("$seconds")
+  stdout_file=table.csv run "$tool" --output=- 0 1 1000 10000
+  piped_7+=("$seconds")
+  run "$tool" --progress 0 1 1000 10000
+  progress_7+=("$seconds")
+  run "$tool" --lossless 0 1 1000 10000
+  lossless_7+=("$seconds")
   if ((large_cells)); then
     run "$tool" 0 1 10000 10000
     tool_8+=("$seconds") kib_8+=("$kib") system_8+=("$system") user_8+=("$user")
@@ -100,6 +109,9 @@ t_tool=$(median "${tool_7[@]}")
 t_draw=$(median "${draw_7[@]}")
 t_stream=$(median "${stream_7[@]}")
 tool_over_draw=$(calc %.2f "$t_tool / $t_draw")
+piped_over_tool=$(calc %.3f "$(median "${piped_7[@]}") / $t_tool")
+progress_over_tool=$(calc %.3f "$(median "${progress_7[@]}") / $t_tool")
+lossless_over_tool=$(calc %.2f "$(median "${lossless_7[@]}") / $t_tool")
 stream_over_tool=$(calc %.1f "$t_stream / $t_tool")
 m6=$(maximum "${kib_6[@]}")
 m7=$(maximum "${kib_7[@]}")
@@ -131,6 +143,9 @@ cat <<EOF
 | stream_writer, 10^7 cells | $(calc %.3f "$t_stream") s ($(calc %.1f "$t_stream * 1e9 / 1e7") ns/cell) | | |
 | tool / draw_only | $tool_over_draw | ≤ 1.25 | $(met "$tool_over_draw <= 1.25") |
 | stream_writer / tool | $stream_over_tool | ≥ 6 | $(met "$stream_over_tool >= 6") |
+| tool --output=- to a file / tool | $piped_over_tool | ≤ 1.05 | $(met "$piped_over_tool <= 1.05") |
+| tool --progress / tool | $progress_over_tool | ≤ 1.02 | $(met "$progress_over_tool <= 1.02") |
+| tool --lossless / tool | $lossless_over_tool | ≤ 2 | $(met "$lossless_over_tool <= 2") |
 | tool, 10^8 cells | $large_time | | |
 | tool time, 10^8 / 10^7 cells | $large_over_small | ≈ 10 (9 to 11) | $linear_met |
 | tool time in user space, 10^8 / 10^7 cells | $user_over | | |
