@@ -117,7 +117,7 @@ bool isOption(std::string_view word) {
 }
 
 const OptionName* findOption(std::string_view word) {
-    const auto found = std::find_if(std::begin(optionNames), std::end(optionNames), [&](const OptionName& name) {
+    const auto* const found = std::find_if(std::begin(optionNames), std::end(optionNames), [&](const OptionName& name) {
         return word.substr(0, 2) == "--" ? word.substr(2) == name.longName : word[1] == name.shortName;
     });
     return found == std::end(optionNames) ? nullptr : found;

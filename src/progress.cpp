@@ -1,9 +1,9 @@
 #include "progress.h"
 
-#include <time.h>  // clock_gettime
-
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "block_writer.h"
 
@@ -15,7 +15,7 @@ constexpr double plainInterval = 5.0;      // seconds between plain lines
 
 // "1:05" or "2:03:07".
 std::string duration(double seconds) {
-    const auto whole = static_cast<long long>(seconds + 0.5);
+    const long long whole = std::llround(seconds);
     char text[32];
     if (whole >= 3600) {
         (void)std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
