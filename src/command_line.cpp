@@ -10,7 +10,7 @@
 
 namespace gaussian_noise {
 
-const std::string_view usageText = "usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES, after any options (see --help)";
+const std::string_view usageText = "usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES (or --help)";
 
 const std::string_view helpText =
     "Usage: gaussian_noise [OPTION]... MEAN VARIANCE RUNS SAMPLES\n"
