@@ -208,6 +208,8 @@ TEST_F(EndToEnd, InstallsTheToolAndItsManPageUnderAPrefix) {
     ASSERT_EQ(install.exitStatus, 0) << install.err;
     const fs::path installed = prefix.path() / "bin" / "gaussian_noise";
     EXPECT_EQ(manPageText(prefix.path() / "share" / "man" / "man1" / "gaussian_noise.1"), manPageText(MAN_PAGE_PATH));
+    EXPECT_EQ(readFile(prefix.path() / "share" / "bash-completion" / "completions" / "gaussian_noise"),
+              readFile(COMPLETION_PATH));
 
     const ToolRun version = run({"--version"}, {.program = installed.string()});
     EXPECT_EQ(version.exitStatus, 0);
