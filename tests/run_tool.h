@@ -19,6 +19,9 @@ struct ToolRun {
 struct ToolOptions {
     std::string program = GAUSSIAN_NOISE_PATH;
     std::string standardOutput{};  // a path to send standard output to; captured when empty
+    // A program of the build machine, such as cmake, rather than one of this
+    // build: a cross build starts its own programs through the emulator.
+    bool hostProgram = false;
 };
 
 ToolRun runTool(const std::filesystem::path& directory, const std::vector<std::string>& arguments,
