@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <concepts>
+#include <limits>
 
 namespace gaussian_noise {
 
@@ -27,7 +28,14 @@ float gaussianSample(float mean, float variance, Draw&& draw) {
     const double radius = std::sqrt(-2.0 * static_cast<double>(logf(u1)));
     const float theta = tau * u2;
     const auto z0 = static_cast<float>(static_cast<double>(cosf(theta)) * radius);
-    return mean + sqrtf(variance) * z0;
+    const float sample = mean + sqrtf(variance) * z0;
+    // With an infinite variance the last step can make a new NaN: inf - inf
+    // when the mean is infinite too, inf * 0 when the first draw gives a
+    // radius of 0. x86-64 gives such a NaN the sign bit, aarch64 does not;
+    // it is set here so that a seed writes the same table on both.
+    if (std::isnan(sample) && !std::isnan(mean)) [[unlikely]]
+        return -std::numeric_limits<float>::quiet_NaN();
+    return sample;
 }
 
 // One sample drawn from the C library's process-wide `rand` sequence.

@@ -203,8 +203,8 @@ TEST_F(EndToEnd, HelpAndManPageNameTheSameArgumentsOptionsAndStatuses) {
 
 TEST_F(EndToEnd, InstallsTheToolAndItsManPageUnderAPrefix) {
     const TemporaryDirectory prefix;
-    const ToolRun install =
-        run({"--install", BUILD_DIRECTORY, "--prefix", prefix.path().string()}, {.program = CMAKE_PATH});
+    const ToolRun install = run({"--install", BUILD_DIRECTORY, "--prefix", prefix.path().string()},
+                                {.program = CMAKE_PATH, .hostProgram = true});
     ASSERT_EQ(install.exitStatus, 0) << install.err;
     const fs::path installed = prefix.path() / "bin" / "gaussian_noise";
     EXPECT_EQ(manPageText(prefix.path() / "share" / "man" / "man1" / "gaussian_noise.1"), manPageText(MAN_PAGE_PATH));

@@ -3,10 +3,14 @@
 # that every shard is exactly the single-process table of its seed and that
 # no two shards are alike.
 #
-#   parallel_shards.sh TOOL README
+#   parallel_shards.sh TOOL README [LAUNCHER...]
+#
+# LAUNCHER, when given, starts the tool (an emulator for a cross build).
 set -euo pipefail
 tool=$1
 readme=$2
+shift 2
+launcher=("$@")
 
 if ! command -v parallel >/dev/null; then
   echo "GNU parallel is missing: apt-get install parallel" >&2
@@ -19,7 +23,8 @@ example=$(sed -n '/<!-- parallel example -->/,$p' "$readme" | grep -m 1 '^parall
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin"
-ln -s "$tool" "$work/bin/gaussian_noise"
+printf '#!/bin/sh\nexec %s "$@"\n' "${launcher[*]} $tool" >"$work/bin/gaussian_noise"
+chmod +x "$work/bin/gaussian_noise"
 cd "$work"
 echo "running: $example"
 PATH=$work/bin:$PATH bash -c "$example" </dev/null
@@ -30,7 +35,7 @@ arguments=$(sed 's/.* --output=[^ ]* //; s/ :::.*//' <<<"$example")  # the four 
 for shard in "${shards[@]}"; do
   seed=${shard//[^0-9]/}
   # shellcheck disable=SC2086  # the four values are meant to be split
-  "$tool" --quiet --seed="$seed" --output=- $arguments | cmp - "$shard"
+  "$work/bin/gaussian_noise" --quiet --seed="$seed" --output=- $arguments | cmp - "$shard"
 done
 distinct=$(md5sum "${shards[@]}" | cut -d ' ' -f 1 | sort -u | wc -l)
 ((distinct == ${#shards[@]})) || { echo "only $distinct distinct tables among ${#shards[@]} shards" >&2; exit 1; }

@@ -94,10 +94,10 @@ void expectEveryReaderSees(const fs::path& table, const Summary& expected) {
                           << reader.package << " (apt-get install " << reader.package << ")";
             continue;
         }
-        const ToolRun run =
-            runTool(directory.path(), {reader.script, table.string(), reader.name}, {.program = reader.program});
+        const ToolRun run = runTool(directory.path(), {reader.script, table.string(), reader.name},
+                                    {.program = reader.program, .hostProgram = true});
         if (run.exitStatus != 0 &&
-            runTool(directory.path(), reader.probe, {.program = reader.program}).exitStatus != 0) {
+            runTool(directory.path(), reader.probe, {.program = reader.program, .hostProgram = true}).exitStatus != 0) {
             ADD_FAILURE() << "the " << reader.name << " reader is missing: install " << reader.package
                           << " (apt-get install " << reader.package << ")\n"
                           << run.err;

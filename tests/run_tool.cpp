@@ -39,12 +39,27 @@ TemporaryDirectory::~TemporaryDirectory() {
     fs::remove_all(path_, ignored);
 }
 
+namespace {
+
+// The emulator that starts this build's programs, split at spaces: empty
+// unless the build is a cross build (TOOL_LAUNCHER is then, for example,
+// "/usr/bin/qemu-aarch64 -L /usr/aarch64-linux-gnu").
+std::vector<std::string> launcherWords() {
+    std::vector<std::string> words;
+    std::istringstream launcher(TOOL_LAUNCHER);
+    for (std::string word; launcher >> word;) words.push_back(word);
+    return words;
+}
+
+}  // namespace
+
 ToolRun runTool(const fs::path& directory, const std::vector<std::string>& arguments, const ToolOptions& options) {
     const TemporaryDirectory capture;
     const fs::path outPath = options.standardOutput.empty() ? capture.path() / "out" : fs::path(options.standardOutput);
     const fs::path errPath = options.standardError.empty() ? capture.path() / "err" : fs::path(options.standardError);
 
-    std::vector<std::string> words{options.program};
+    std::vector<std::string> words = options.hostProgram ? std::vector<std::string>{} : launcherWords();
+    words.push_back(options.program);
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv(words.size() + 1, nullptr);  // ends with a null pointer
     std::transform(words.begin(), words.end(), argv.begin(), [](std::string& word) { return word.data(); });

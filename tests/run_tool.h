@@ -20,6 +20,9 @@ struct ToolOptions {
     std::string program = GAUSSIAN_NOISE_PATH;
     std::string standardOutput{};  // a path to send standard output to; captured when empty
     std::string standardError{};   // a path to send standard error to; captured when empty
+    // A program of the build machine, such as cmake, rather than one of this
+    // build: a cross build starts its own programs through the emulator.
+    bool hostProgram = false;
 };
 
 ToolRun runTool(const std::filesystem::path& directory, const std::vector<std::string>& arguments,
