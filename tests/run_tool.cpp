@@ -60,6 +60,10 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
             ::chdir(directory.c_str()) != 0) {
             ::_exit(127);
         }
+        for (const std::string& setting : options.environment) {
+            const std::size_t equals = setting.find('=');
+            if (::setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1) != 0) ::_exit(127);
+        }
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

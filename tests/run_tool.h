@@ -18,7 +18,8 @@ struct ToolRun {
 
 struct ToolOptions {
     std::string program = GAUSSIAN_NOISE_PATH;
-    std::string standardOutput{};  // a path to send standard output to; captured when empty
+    std::string standardOutput{};            // a path to send standard output to; captured when empty
+    std::vector<std::string> environment{};  // NAME=value settings added to the program's environment
 };
 
 ToolRun runTool(const std::filesystem::path& directory, const std::vector<std::string>& arguments,
