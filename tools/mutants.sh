@@ -56,7 +56,7 @@ mutant quick draws-swapped $g $'        u1 = static_cast<float>(static_cast<doub
   $'        u2 = static_cast<float>(static_cast<double>(draw()) * uniformScale);\n        u1 = static_cast<float>(static_cast<double>(draw()) * uniformScale);'
 mutant full no-rejection $g '} while (u1 <= epsilon);' '} while (u1 < 0.0F);'
 equivalent rejection-strictly-below $g '} while (u1 <= epsilon);' '} while (u1 < epsilon);' \
-  'no draw gives a u1 between 0 and 4.66e-10 = 1/2147483647, far above 2^-126'
+  'no draw gives a u1 between 0 and 1/2147483647 = 4.66e-10, which is far above 2^-126'
 equivalent product-of-floats-in-double $g 'return mean + sqrtf(variance) * z0;' \
   'return mean + static_cast<float>(static_cast<double>(sqrtf(variance)) * z0);' \
   'the product of two floats is exact in double, so rounding it once to single gives the single product'
