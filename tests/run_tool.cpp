@@ -59,6 +59,15 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
     const fs::path errPath = options.standardError.empty() ? capture.path() / "err" : fs::path(options.standardError);
 
     std::vector<std::string> words = options.hostProgram ? std::vector<std::string>{} : launcherWords();
+    // Under an emulator the variables go to the emulated program alone (qemu's
+    // -E), so that a preloaded library reaches its loader, not the emulator's.
+    const bool emulated = !words.empty();
+    if (emulated) {
+        for (const std::string& setting : options.environment) {
+            words.emplace_back("-E");
+            words.push_back(setting);
+        }
+    }
     words.push_back(options.program);
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv(words.size() + 1, nullptr);  // ends with a null pointer
@@ -74,6 +83,10 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
         if (out < 0 || err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0 ||
             ::chdir(directory.c_str()) != 0) {
             ::_exit(127);
+        }
+        for (const std::string& setting : emulated ? std::vector<std::string>{} : options.environment) {
+            const std::size_t equals = setting.find('=');
+            if (::setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1) != 0) ::_exit(127);
         }
         ::execv(argv[0], argv.data());
         ::_exit(127);

@@ -18,8 +18,9 @@ struct ToolRun {
 
 struct ToolOptions {
     std::string program = GAUSSIAN_NOISE_PATH;
-    std::string standardOutput{};  // a path to send standard output to; captured when empty
-    std::string standardError{};   // a path to send standard error to; captured when empty
+    std::string standardOutput{};            // a path to send standard output to; captured when empty
+    std::string standardError{};             // a path to send standard error to; captured when empty
+    std::vector<std::string> environment{};  // NAME=value settings added to the program's environment
     // A program of the build machine, such as cmake, rather than one of this
     // build: a cross build starts its own programs through the emulator.
     bool hostProgram = false;

@@ -1,0 +1,52 @@
+#include "reference_noise.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace gaussian_noise::reference {
+
+// Every step is its own statement at its documented precision. The build
+// passes -ffp-contract=off so that the last multiply and add stay apart.
+float sampleFromDraws(int first, int second, float mean, float variance) {
+    const double drawScale = 1.0 / 2147483647.0;  // rand's largest value maps to 1
+    const auto u1 = static_cast<float>(static_cast<double>(first) * drawScale);
+    const auto u2 = static_cast<float>(static_cast<double>(second) * drawScale);
+
+    const float logarithm = std::log(u1);                                      // single precision
+    const double radius = std::sqrt(-2.0 * static_cast<double>(logarithm));    // double precision
+    const float angle = 6.2831855F * u2;                                       // the float nearest 2 pi, single
+    const float cosine = std::cos(angle);                                      // single precision
+    const auto z0 = static_cast<float>(static_cast<double>(cosine) * radius);  // double, then rounded
+
+    const float deviation = std::sqrt(variance);  // single precision
+    const float scaled = deviation * z0;          // single precision
+    return mean + scaled;                         // single precision
+}
+
+float nextSample(float mean, float variance) {
+    for (;;) {
+        const int first = std::rand();
+        const int second = std::rand();
+        // Only a first draw of 0 gives a uniform value too small for the
+        // logarithm: the next smallest, 1 / 2147483647, is far above 2^-126.
+        if (first != 0) return sampleFromDraws(first, second, mean, variance);
+    }
+}
+
+std::string table(unsigned seed, float mean, float variance, int runs, int samplesPerRun) {
+    std::srand(seed);
+    std::string text;
+    for (int run = 0; run < runs; ++run) {
+        if (run != 0) text += '\n';
+        for (int cell = 0; cell < samplesPerRun; ++cell) {
+            char number[32];
+            const int size =
+                std::snprintf(number, sizeof number, "%g,", static_cast<double>(nextSample(mean, variance)));
+            text.append(number, static_cast<std::size_t>(size));
+        }
+    }
+    return text;
+}
+
+}  // namespace gaussian_noise::reference

@@ -1,0 +1,81 @@
+// The write path under the faults a file system can cause: writes that take
+// only part of a block, writes interrupted by a signal, and a close that
+// reports a deferred write error. The tool runs with fault_shim.cpp preloaded.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "reference_noise.h"
+#include "run_tool.h"
+
+namespace gaussian_noise::testing {
+namespace {
+
+// About 3.4 MB of table: four fillings of the tool's 1 MiB buffer.
+const std::vector<std::string> arguments{"1.7", "3.3", "300", "1000"};
+constexpr float mean = 1.7F;
+constexpr float variance = 3.3F;
+constexpr int runs = 300;
+constexpr int samplesPerRun = 1000;
+const std::string echo =
+    "Desired Mean: 1.7\nDesired Variance: 3.3\nDesired number of runs: 300\nDesired number of samples per run: 1000\n";
+
+ToolOptions withFaults(const std::string& writeFaults, bool closeFails = false) {
+    // The sanitizer runtime insists on coming first among the loaded libraries
+    // unless told otherwise; a build without sanitizers ignores the setting.
+    const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+    ToolOptions options;
+    options.environment = {
+        std::string("LD_PRELOAD=") + FAULT_SHIM_PATH,
+        "FAULT_SHIM_WRITES=" + writeFaults,
+        "ASAN_OPTIONS=" + std::string(sanitizerOptions != nullptr ? sanitizerOptions : "") +
+            ":verify_asan_link_order=0",
+    };
+    if (closeFails) options.environment.emplace_back("FAULT_SHIM_CLOSE=1");
+    return options;
+}
+
+// The tool seeds from the clock in whole seconds: one second of the run's
+// span must have produced the table.
+bool writtenWithClockSeed(const ToolRun& run, const std::string& table) {
+    for (std::time_t second = run.startedAt; second <= run.endedAt; ++second) {
+        if (table == reference::table(static_cast<unsigned>(second), mean, variance, runs, samplesPerRun)) return true;
+    }
+    return false;
+}
+
+std::string repeated(const std::string& pattern, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += pattern;
+    return text;
+}
+
+TEST(WriteFaults, EveryByteArrivesThroughShortAndInterruptedWrites) {
+    // One letter per write() call of the tool, the echo's first (see fault_shim.cpp).
+    const std::vector<std::string> patterns{
+        repeated("s", 120),     // every call short: each block takes over twenty
+        repeated("i.", 60),     // every other call interrupted
+        repeated("isis.", 30),  // interrupted and short calls in a row
+        ".i.s.i.s",             // the first call of each block faulted, the echo's not
+    };
+    const TemporaryDirectory directory;
+    for (const std::string& pattern : patterns) {
+        const ToolRun run = runTool(directory.path(), arguments, withFaults(pattern));
+        EXPECT_EQ(run.exitStatus, 0) << pattern;
+        EXPECT_EQ(run.err, "") << pattern;
+        EXPECT_EQ(run.out, echo) << pattern;
+        EXPECT_TRUE(writtenWithClockSeed(run, readFile(directory.path() / "generated_noise.csv"))) << pattern;
+    }
+}
+
+TEST(WriteFaults, AFailingCloseIsReportedWithTheFileName) {
+    const TemporaryDirectory directory;
+    const ToolRun run = runTool(directory.path(), {"0", "1", "2", "3"}, withFaults("", true));
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "gaussian_noise: cannot close 'generated_noise.csv': Input/output error\n");
+}
+
+}  // namespace
+}  // namespace gaussian_noise::testing

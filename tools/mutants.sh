@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Mutation testing: puts small faults (mutants) into a scratch copy of the
+# sources one at a time, rebuilds, runs the whole test suite on each, and
+# reports which faults no test catches.
+#
+#   tools/mutants.sh           every mutant, the equivalent ones too
+#   tools/mutants.sh --quick   the write path's mutants and three of the generator's
+#
+# Each mutant is one exact text replacement in one file. The script stops
+# before building anything when a mutant's text is not found exactly once, so
+# the list cannot go stale unnoticed. Exit status: 0 when every mutant is
+# killed and every equivalent one survives, 1 otherwise, 2 on a usage or
+# build problem.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+quick=false
+case "${1-}" in
+  --quick) quick=true ;;
+  '') ;;
+  *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
+esac
+
+names=() files=() froms=() tos=() reasons=() inQuick=()
+# mutant quick|full NAME FILE FROM TO: a fault some test must catch; the quick
+# ones are also run by --quick.
+mutant() {
+  inQuick+=("$([[ $1 == quick ]] && echo true || echo false)")
+  names+=("$2") files+=("$3") froms+=("$4") tos+=("$5") reasons+=("")
+}
+# equivalent NAME FILE FROM TO REASON: a change that cannot alter behaviour.
+equivalent() { mutant full "$1" "$2" "$3" "$4"; reasons[-1]=$5; }
+
+# --- the generator's arithmetic, src/generator.h
+g=src/generator.h
+mutant quick cosine-in-double $g 'static_cast<double>(cosf(theta))' 'std::cos(static_cast<double>(theta))'
+mutant full sine-for-cosine $g 'static_cast<double>(cosf(theta))' 'static_cast<double>(sinf(theta))'
+mutant full logarithm-in-double $g 'static_cast<double>(logf(u1))' 'std::log(static_cast<double>(u1))'
+mutant full radius-in-single $g 'const double radius = std::sqrt(-2.0 * static_cast<double>(logf(u1)));' \
+  'const double radius = sqrtf(-2.0F * logf(u1));'
+mutant full first-uniform-in-single $g 'u1 = static_cast<float>(static_cast<double>(draw()) * uniformScale);' \
+  'u1 = static_cast<float>(draw()) * static_cast<float>(uniformScale);'
+mutant full second-uniform-in-single $g 'u2 = static_cast<float>(static_cast<double>(draw()) * uniformScale);' \
+  'u2 = static_cast<float>(draw()) * static_cast<float>(uniformScale);'
+mutant full uniform-over-2-to-the-31 $g 'uniformScale = 1.0 / 2147483647.0;' 'uniformScale = 1.0 / 2147483648.0;'
+mutant full angle-in-double $g 'const float theta = tau * u2;' \
+  'const auto theta = static_cast<float>(6.283185307179586 * static_cast<double>(u2));'
+mutant full cosine-times-radius-in-single $g 'static_cast<float>(static_cast<double>(cosf(theta)) * radius)' \
+  'cosf(theta) * static_cast<float>(radius)'
+mutant full scale-in-double $g 'const float sample = mean + sqrtf(variance) * z0;' \
+  'const float sample = mean + static_cast<float>(std::sqrt(static_cast<double>(variance)) * static_cast<double>(z0));'
+mutant full scale-and-shift-in-double $g 'const float sample = mean + sqrtf(variance) * z0;' \
+  'const auto sample = static_cast<float>(mean + static_cast<double>(sqrtf(variance)) * z0);'
+mutant quick fused-multiply-add $g 'const float sample = mean + sqrtf(variance) * z0;' 'const float sample = std::fma(sqrtf(variance), z0, mean);'
+mutant quick draws-swapped $g $'        u1 = static_cast<float>(static_cast<double>(draw()) * uniformScale);\n        u2 = static_cast<float>(static_cast<double>(draw()) * uniformScale);' \
+  $'        u2 = static_cast<float>(static_cast<double>(draw()) * uniformScale);\n        u1 = static_cast<float>(static_cast<double>(draw()) * uniformScale);'
+equivalent nan-sign-left-to-the-processor $g 'if (std::isnan(sample) && !std::isnan(mean)) [[unlikely]]' 'if (false)' \
+  'x86-64 gives a NaN it makes the sign bit anyway; the aarch64 run of the same-bytes tests catches it there'
+mutant full no-rejection $g '} while (u1 <= epsilon);' '} while (u1 < 0.0F);'
+equivalent rejection-strictly-below $g '} while (u1 <= epsilon);' '} while (u1 < epsilon);' \
+  'no draw gives a u1 between 0 and 1/2147483647 = 4.66e-10, which is far above 2^-126'
+equivalent product-of-floats-in-double $g 'const float sample = mean + sqrtf(variance) * z0;' \
+  'const float sample = mean + static_cast<float>(static_cast<double>(sqrtf(variance)) * z0);' \
+  'the product of two floats is exact in double, so rounding it once to single gives the single product'
+equivalent standard-deviation-in-double $g 'sqrtf(variance)' \
+  'static_cast<float>(std::sqrt(static_cast<double>(variance)))' \
+  'a double square root rounded to single equals the single one for every float'
+
+# --- the write path, src/block_writer.cpp and src/main.cpp
+w=src/block_writer.cpp
+mutant quick short-write-drops-the-rest $w 'data.remove_prefix(static_cast<std::size_t>(written));' 'data = {};'
+mutant quick interrupted-write-taken-as-done $w 'if (errno == EINTR) continue;' 'if (errno == EINTR) break;'
+mutant quick interrupted-write-taken-as-failure $w 'if (errno == EINTR) continue;' ''
+mutant quick write-error-ignored $w 'return errno;' 'break;'
+mutant quick buffer-kept-after-flush $w 'end_ = begin_;' ''
+mutant quick close-result-ignored src/main.cpp 'if (::close(fd) != 0) {' 'if (::close(fd) != 0 && false) {'
+
+# --- the table's layout, src/noise_table.cpp
+t=src/noise_table.cpp
+mutant full line-feed-before-the-first-row $t 'if (run != 0) {' 'if (run >= 0) {'
+mutant full last-block-not-flushed $t 'if (!out.flush()) return false;' 'if (false) return false;'
+
+# Every mutant's text must be found exactly once, checked before any build.
+stale=0
+for i in "${!names[@]}"; do
+  content=$(<"$root/${files[i]}")
+  without=${content//"${froms[i]}"/}
+  count=$(((${#content} - ${#without}) / ${#froms[i]}))
+  if ((count != 1)); then
+    echo "mutant ${names[i]}: its text is found $count times in ${files[i]}, not once: update tools/mutants.sh" >&2
+    stale=1
+  fi
+done
+((stale == 0)) || exit 2
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+copy=$scratch/source build=$scratch/build log=$scratch/log
+mkdir "$copy"
+(cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$copy")
+
+# A build type of its own: optimised, but less than Release and without its
+# link-time optimisation, which would relink every program at length for each
+# mutant. The arithmetic is the same at any optimisation (-ffp-contract=off).
+# A test that hangs, as the full-disk test does when write errors are lost,
+# counts as failed after the timeout.
+build_and_test() {
+  cmake --build "$build" -j 2 >"$log" 2>&1 || return 2
+  ctest --test-dir "$build" -j 2 --timeout 15 --stop-on-failure >>"$log" 2>&1 || return 1
+}
+start=$SECONDS
+cmake -S "$copy" -B "$build" -DCMAKE_BUILD_TYPE=Mutants -DCMAKE_CXX_FLAGS_MUTANTS="-O1 -DNDEBUG" \
+  -DBUILD_TESTING=ON >"$log" 2>&1 || { cat "$log"; exit 2; }
+if ! build_and_test; then
+  cat "$log"
+  echo "the suite fails without any mutant" >&2
+  exit 2
+fi
+echo "unmutated build and suite: $((SECONDS - start)) s"
+
+killed=0 survived=0 equivalents=0 failures=0
+for i in "${!names[@]}"; do
+  $quick && [[ ${inQuick[i]} == false ]] && continue
+  file=$copy/${files[i]}
+  original=$(<"$file")
+  printf '%s\n' "${original/"${froms[i]}"/"${tos[i]}"}" >"$file"
+  began=$SECONDS
+  status=0
+  build_and_test || status=$?
+  # Written anew, so the next build recompiles what depends on the file.
+  printf '%s\n' "$original" >"$file"
+  took="($((SECONDS - began)) s)"
+  if ((status == 2)); then
+    echo "BROKEN    ${names[i]}: does not compile $took"
+    tail -20 "$log"
+    failures=$((failures + 1))
+  elif [[ -n ${reasons[i]} ]]; then
+    if ((status == 0)); then
+      echo "EQUIVALENT ${names[i]}: ${reasons[i]} $took"
+      equivalents=$((equivalents + 1))
+    else
+      echo "KILLED, BUT LISTED AS EQUIVALENT ${names[i]} $took"
+      failures=$((failures + 1))
+    fi
+  elif ((status == 0)); then
+    echo "SURVIVED  ${names[i]} $took"
+    survived=$((survived + 1))
+  else
+    # ctest lists the failed tests as "  12 - Suite.Name (Failed)".
+    failed=$(sed -n '/tests FAILED:/,$s/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' "$log" | paste -sd ' ')
+    echo "KILLED    ${names[i]} $took, failing first: $failed"
+    killed=$((killed + 1))
+  fi
+done
+
+echo "mutants: $killed killed, $survived survived, $equivalents equivalent, $failures broken or misfiled;" \
+  "$((SECONDS - start)) s in all"
+((survived == 0 && failures == 0))
