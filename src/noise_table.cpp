@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "generator.h"
 #include "number_text.h"
@@ -27,16 +28,10 @@ bool writeNoiseTable(BlockWriter& out, const RunSettings& settings) {
             for (std::int32_t i = 0; i < count; ++i) {
                 batch[static_cast<std::size_t>(i)] = generateGaussianNoise(settings.mean, settings.variance);
             }
-            // Room for the whole batch: each cell takes 13 characters at most (a
-            // number and its comma), and writeGeneral may store scratch bytes up
-            // to generalRoom past the start of the last one.
+            // Room for the whole batch: generalRoom bytes per cell.
             if (!out.makeRoom(static_cast<std::size_t>(count) * generalRoom)) return false;
-            char* end = out.end();
-            for (std::int32_t i = 0; i < count; ++i) {
-                end = writeGeneral(end, batch[static_cast<std::size_t>(i)]);
-                *end++ = ',';
-            }
-            out.advance(end);
+            out.advance(
+                writeGeneralCells(out.end(), std::span<const float>(batch.data(), static_cast<std::size_t>(count))));
             done += count;
         }
     }

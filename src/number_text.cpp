@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "number_text_variants.h"
+
 namespace gaussian_noise {
 namespace {
 
@@ -113,7 +115,7 @@ constexpr std::array<Binade, maxBinade - minBinade + 1> makeBinades() {
 constexpr auto binades = makeBinades();
 
 // The decimal exponent, once rounded to six digits, of m * 2^(b-23).
-int decimalExponent(std::uint64_t m, int b) {
+constexpr int decimalExponent(std::uint64_t m, int b) {
     const Binade& binade = binades[static_cast<std::size_t>(b - minBinade)];
     return binade.k + (m >= binade.nextPowerFrom ? 1 : 0);
 }
@@ -219,7 +221,35 @@ char* writeOtherMagnitude(char* out, std::uint32_t bits) {
 
 constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 
+// The smallest positive float whose decimal exponent after rounding to six
+// digits is at least j, found by bisection over the bit patterns of the
+// normal floats, which sort like their values.
+constexpr float decimalExponentStart(int j) {
+    std::uint32_t low = 0x00800000;   // smallest normal
+    std::uint32_t high = 0x7F7FFFFF;  // largest normal
+    while (low < high) {
+        const std::uint32_t middle = low + (high - low) / 2;
+        const std::uint64_t m = (middle & 0x7FFFFF) | 0x800000;
+        if (decimalExponent(m, static_cast<int>(middle >> 23) - 127) >= j) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return std::bit_cast<float>(low);
+}
+
+constexpr std::array<float, fixedExponentCount + 1> makeDecimalExponentStarts() {
+    std::array<float, fixedExponentCount + 1> starts{};
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        starts[i] = decimalExponentStart(minFixedExponent + static_cast<int>(i));
+    }
+    return starts;
+}
+
 }  // namespace
+
+constinit const std::array<float, fixedExponentCount + 1> decimalExponentStarts = makeDecimalExponentStarts();
 
 char* writeGeneral(char* out, float value) noexcept {
     const auto bits = std::bit_cast<std::uint32_t>(value);
