@@ -187,8 +187,9 @@ struct FixedLayout {
 
 constexpr std::array<FixedLayout, 10> makeFixedLayouts() {
     std::array<FixedLayout, 10> layouts{};
-    for (int k = -4; k <= 5; ++k) {
-        FixedLayout& layout = layouts[static_cast<std::size_t>(k + 4)];
+    for (std::size_t index = 0; index < layouts.size(); ++index) {
+        const int k = static_cast<int>(index) - 4;
+        FixedLayout& layout = layouts[index];
         if (k < 0) {
             layout = {0, 0x3030303030302e30, 0, ~std::uint64_t{0}, static_cast<std::size_t>(1 - k), {}};
         } else {
@@ -210,12 +211,14 @@ constexpr auto fixedLayouts = makeFixedLayouts();
 // writeGeneral it measured faster than inlined.
 [[gnu::noinline]] char* writeFixed(char* out, std::uint32_t digits, int k) {
     const SixDigits six = sixDigits(digits);
-    const FixedLayout& layout = fixedLayouts[static_cast<std::size_t>(k + 4)];
+    const int index = k + 4;
+    const FixedLayout& layout = fixedLayouts[static_cast<std::size_t>(index)];
     const std::uint64_t pointed =
         (six.text & layout.integerDigits) | layout.point | ((six.text << 8) & layout.fraction);
     store(out, pointed, 8);
     store(out + layout.secondAt, pointed ^ ((pointed ^ six.text) & layout.digitsSecond), 8);
-    return out + layout.sizes[six.size];
+    out += layout.sizes[six.size];
+    return out;
 }
 
 // Six digits whose first has the decimal exponent k in exponent notation.
