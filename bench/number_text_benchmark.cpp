@@ -12,10 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "generator.h"
 #include "number_text.h"
+#include "number_text_variants.h"
 
 namespace {
 
@@ -93,6 +96,43 @@ void toCharsGeneral6(benchmark::State& state, const std::vector<float>& samples)
         return std::to_chars(out, out + roomPerSample - 1, value, std::chars_format::general, 6).ptr;
     });
 }
+
+// writeGeneralCells through one variant, a batch of 256 cells at a time as
+// the tool calls it.
+void cells(benchmark::State& state, const gaussian_noise::CellWriterVariant& variant,
+           const std::vector<float>& samples) {
+    constexpr std::size_t batchSize = 256;
+    std::vector<char> text(samples.size() * roomPerSample);
+    std::size_t textSize = 0;
+    for (auto iteration : state) {
+        (void)iteration;
+        char* end = text.data();
+        for (std::size_t done = 0; done < samples.size(); done += batchSize) {
+            end = variant.write(end, std::span(samples).subspan(done, std::min(batchSize, samples.size() - done)));
+        }
+        textSize = static_cast<std::size_t>(end - text.data());
+        benchmark::DoNotOptimize(text.data());
+        benchmark::ClobberMemory();
+    }
+    const auto iterations = static_cast<std::int64_t>(state.iterations());
+    state.SetItemsProcessed(iterations * static_cast<std::int64_t>(samples.size()));
+    state.SetBytesProcessed(iterations * static_cast<std::int64_t>(textSize));
+}
+
+// One benchmark per variant this processor supports, on both data sets,
+// and the variant the tool uses in the context lines of the report.
+const bool cellsRegistered = [] {
+    benchmark::AddCustomContext("writeGeneralCells variant", std::string(gaussian_noise::chosenCellWriterVariant().name));
+    for (const auto& variant : gaussian_noise::cellWriterVariants()) {
+        if (!variant.supported()) continue;
+        const std::string name(variant.name);
+        benchmark::RegisterBenchmark(("cells/" + name + "/normal").c_str(),
+                                     [&variant](benchmark::State& state) { cells(state, variant, normalSamples()); });
+        benchmark::RegisterBenchmark(("cells/" + name + "/spread").c_str(),
+                                     [&variant](benchmark::State& state) { cells(state, variant, spreadSamples()); });
+    }
+    return true;
+}();
 
 BENCHMARK_CAPTURE(writeGeneral, normal, normalSamples());
 BENCHMARK_CAPTURE(snprintfG, normal, normalSamples());

@@ -7,10 +7,10 @@
 #
 # Builds the `bench` preset, then runs every program REPETITIONS times,
 # interleaved, in a temporary directory, and prints a markdown table of the
-# median wall times, their ratios, the tool's peak memory for 10^6, 10^7 and
-# 10^8 cells, and whether the tool's file equals the stream writer's for the
-# same seed. The 10^8-cell run writes about 900 MB; its file is deleted after
-# each run. Exits 1 if the files differ.
+# number text variant in use, the median wall times, their ratios, the tool's
+# peak memory for 10^6, 10^7 and 10^8 cells, and whether the tool's file
+# equals the stream writer's for the same seed. The 10^8-cell run writes about
+# 900 MB; its file is deleted after each run. Exits 1 if the files differ.
 set -euo pipefail
 export LC_ALL=C  # a decimal point in EPOCHREALTIME and in awk
 cd "$(dirname "$0")/.."
@@ -35,6 +35,7 @@ tool=$build/gaussian_noise
 draw_only=$build/bench/draw_only
 stream_writer=$build/bench/stream_writer
 fixed_time=$build/bench/libfixed_time.so
+variant=$("$build/bench/cells_variant")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/whole_process.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -138,6 +139,7 @@ fi
 cat <<EOF
 | measure | result | target | met |
 |---|---|---|---|
+| number text variant in use | $variant | | |
 | tool, 10^7 cells | $(calc %.3f "$t_tool") s ($(calc %.1f "$t_tool * 1e9 / 1e7") ns/cell) | | |
 | draw_only, 10^7 cells | $(calc %.3f "$t_draw") s ($(calc %.1f "$t_draw * 1e9 / 1e7") ns/cell) | | |
 | stream_writer, 10^7 cells | $(calc %.3f "$t_stream") s ($(calc %.1f "$t_stream * 1e9 / 1e7") ns/cell) | | |

@@ -13,15 +13,7 @@
 namespace gaussian_noise {
 namespace {
 
-// Each sample's text followed by a comma; both return the end of the text.
-char* writeGeneralCells(char* out, std::span<const float> samples) {
-    for (const float sample : samples) {
-        out = writeGeneral(out, sample);
-        *out++ = ',';
-    }
-    return out;
-}
-
+// Each sample's shortest text followed by a comma; returns the end of the text.
 char* writeShortestCells(char* out, std::span<const float> samples) {
     for (const float sample : samples) {
         out = writeShortest(out, sample);

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "number_text_variants.h"
+
 namespace gaussian_noise {
 namespace {
 
@@ -113,7 +115,7 @@ constexpr std::array<Binade, maxBinade - minBinade + 1> makeBinades() {
 constexpr auto binades = makeBinades();
 
 // The decimal exponent, once rounded to six digits, of m * 2^(b-23).
-int decimalExponent(std::uint64_t m, int b) {
+constexpr int decimalExponent(std::uint64_t m, int b) {
     const Binade& binade = binades[static_cast<std::size_t>(b - minBinade)];
     return binade.k + (m >= binade.nextPowerFrom ? 1 : 0);
 }
@@ -136,11 +138,6 @@ static_assert(std::endian::native == std::endian::little);
 char* store(char* out, std::uint64_t word, std::size_t size) {
     std::memcpy(out, &word, sizeof word);
     return out + size;
-}
-
-// condition ? a : b, computed with masks so that no branch is taken on it.
-std::uint64_t choose(bool condition, std::uint64_t a, std::uint64_t b) {
-    return b ^ ((a ^ b) & (0 - static_cast<std::uint64_t>(condition)));
 }
 
 std::uint64_t byteMask(std::size_t bytes) { return (std::uint64_t{1} << (8 * bytes)) - 1; }
@@ -173,20 +170,55 @@ SixDigits sixDigits(std::uint32_t digits) {
     return {text, 6 - static_cast<std::size_t>(std::countl_zero(values) / 8)};
 }
 
+// How fixed notation lays out six digits whose first has the decimal
+// exponent k, -4 <= k <= 5, in two 8-byte stores: below 1, "0.000000" and
+// then the digits after 1 - k bytes; from 1 up, the digits with a point after
+// the k + 1 integer digits, stored twice at the start.
+struct FixedLayout {
+    std::uint64_t integerDigits;  // mask of the digits before the point
+    std::uint64_t point;          // the point, or "0.000000" below 1
+    std::uint64_t fraction;       // mask of the digits after the point, moved one byte up
+    std::uint64_t digitsSecond;   // all ones if the plain digits are the second store
+    std::size_t secondAt;         // where the second store goes
+    // The text's length by the number of digits left once trailing zeros go:
+    // the point goes too when no fraction digit is left.
+    std::array<std::uint8_t, 7> sizes;
+};
+
+constexpr std::array<FixedLayout, 10> makeFixedLayouts() {
+    std::array<FixedLayout, 10> layouts{};
+    for (std::size_t index = 0; index < layouts.size(); ++index) {
+        const int k = static_cast<int>(index) - 4;
+        FixedLayout& layout = layouts[index];
+        if (k < 0) {
+            layout = {0, 0x3030303030302e30, 0, ~std::uint64_t{0}, static_cast<std::size_t>(1 - k), {}};
+        } else {
+            const std::uint64_t integer = (std::uint64_t{1} << (8 * (k + 1))) - 1;
+            layout = {integer, std::uint64_t{'.'} << (8 * (k + 1)), ~integer << 8, 0, 0, {}};
+        }
+        for (int digits = 1; digits <= 6; ++digits) {
+            const int size = k < 0 ? 1 - k + digits : (digits > k + 1 ? digits + 1 : k + 1);
+            layout.sizes[static_cast<std::size_t>(digits)] = static_cast<std::uint8_t>(size);
+        }
+    }
+    return layouts;
+}
+constexpr auto fixedLayouts = makeFixedLayouts();
+
 // Six digits whose first has the decimal exponent k, -4 <= k <= 5, in fixed
-// notation. Written without branches on k, since random samples fall on both
-// sides of 1: below 1 the digits follow "0.000"; from 1 up they get a point
-// after the integer digits, unless no fraction digits remain. Kept out of
-// line: as a tail call from writeGeneral it measured faster than inlined.
+// notation, from tables and masks without branches on k, since random
+// samples fall on both sides of 1. Kept out of line: as a tail call from
+// writeGeneral it measured faster than inlined.
 [[gnu::noinline]] char* writeFixed(char* out, std::uint32_t digits, int k) {
     const SixDigits six = sixDigits(digits);
-    const bool belowOne = k < 0;
-    out = store(out, 0x3030303030302e30,
-                static_cast<std::size_t>(1 - k) * static_cast<std::size_t>(belowOne));  // "0.000000"
-    // Below 1 the point goes after all six digits, out of the stored size.
-    const std::size_t integerDigits = choose(belowOne, 6, static_cast<std::size_t>(k) + 1);
-    const std::size_t pointedSize = six.size > integerDigits ? six.size + 1 : integerDigits;
-    return store(out, insertPoint(six.text, integerDigits), choose(belowOne, six.size, pointedSize));
+    const int index = k + 4;
+    const FixedLayout& layout = fixedLayouts[static_cast<std::size_t>(index)];
+    const std::uint64_t pointed =
+        (six.text & layout.integerDigits) | layout.point | ((six.text << 8) & layout.fraction);
+    store(out, pointed, 8);
+    store(out + layout.secondAt, pointed ^ ((pointed ^ six.text) & layout.digitsSecond), 8);
+    out += layout.sizes[six.size];
+    return out;
 }
 
 // Six digits whose first has the decimal exponent k in exponent notation.
@@ -219,7 +251,35 @@ char* writeOtherMagnitude(char* out, std::uint32_t bits) {
 
 constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 
+// The smallest positive float whose decimal exponent after rounding to six
+// digits is at least j, found by bisection over the bit patterns of the
+// normal floats, which sort like their values.
+constexpr float decimalExponentStart(int j) {
+    std::uint32_t low = 0x00800000;   // smallest normal
+    std::uint32_t high = 0x7F7FFFFF;  // largest normal
+    while (low < high) {
+        const std::uint32_t middle = low + (high - low) / 2;
+        const std::uint64_t m = (middle & 0x7FFFFF) | 0x800000;
+        if (decimalExponent(m, static_cast<int>(middle >> 23) - 127) >= j) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return std::bit_cast<float>(low);
+}
+
+constexpr std::array<float, fixedExponentCount + 1> makeDecimalExponentStarts() {
+    std::array<float, fixedExponentCount + 1> starts{};
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        starts[i] = decimalExponentStart(minFixedExponent + static_cast<int>(i));
+    }
+    return starts;
+}
+
 }  // namespace
+
+constinit const std::array<float, fixedExponentCount + 1> decimalExponentStarts = makeDecimalExponentStarts();
 
 char* writeGeneral(char* out, float value) noexcept {
     const auto bits = std::bit_cast<std::uint32_t>(value);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace gaussian_noise {
 
@@ -19,6 +20,13 @@ inline constexpr int maxDecimalLength = 11;
 // trailing zeros removed, and "inf", "-inf", "nan", "-nan", "-0".
 // Returns the end of the text, at most maxGeneralLength characters on.
 char* writeGeneral(char* out, float value) noexcept;
+
+// Writes each sample's writeGeneral text followed by a comma, the cells of
+// a table row, and returns the end. Needs samples.size() * generalRoom bytes
+// of room; bytes past the returned end may be overwritten with scratch. Runs
+// eight samples at a time with vector instructions where the processor has
+// them, with the same text.
+char* writeGeneralCells(char* out, std::span<const float> samples) noexcept;
 
 // Writes `value` in plain decimal; returns the end of the text.
 char* writeDecimal(char* out, std::int32_t value) noexcept;

@@ -1,0 +1,235 @@
+// The AVX2 variant of writeGeneralCells: the same text as writeGeneral,
+// eight samples at a time.
+//
+// Per lane (one sample x of eight), the vector part computes for the common
+// case of fixed notation, 1e-04 <= |x| < 999999.5 after rounding:
+//   k      the decimal exponent of |x| rounded to six digits, by counting the
+//          thresholds decimalExponentStarts that |x| reaches;
+//   digits |x| * 10^(5-k) rounded to an integer of six digits (exact in
+//          double, rounded to nearest with ties to even by adding 2^52);
+//   text   the six digits as bytes, two at a time from a binary fraction;
+//   layout an index that combines the sign and k.
+// Then each cell gets its text from one byte shuffle of its digits, '.', '0'
+// and '-' chosen by the layout, a 16-byte store, the comma, and its length
+// from a table indexed by the layout and its trailing zeros. Lanes outside
+// fixed notation (and infinities, not-a-number) go through writeGeneral.
+#include "number_text_variants.h"
+
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "number_text.h"
+
+namespace gaussian_noise {
+namespace {
+
+constexpr int lanes = 8;
+
+// Where a cell's source bytes are: the six digits at 0 to 5, then these.
+constexpr std::uint8_t pointByte = 6;
+constexpr std::uint8_t zeroByte = 8;
+constexpr std::uint8_t minusByte = 9;
+constexpr std::uint8_t noByte = 0x80;  // the shuffle writes 0
+
+constexpr int layoutCount = 2 * fixedExponentCount;  // sign and exponent
+
+struct Layouts {
+    // For each layout, which source byte each byte of the text takes.
+    std::array<std::array<std::uint8_t, 16>, layoutCount> shuffles;
+    // For each layout and mask of zero digits (bit i for digit i), the
+    // text's length: trailing zeros go, and the point when no fraction digit
+    // is left.
+    std::array<std::array<std::uint8_t, 64>, layoutCount> lengths;
+};
+
+constexpr Layouts makeLayouts() {
+    Layouts layouts{};
+    for (int negative = 0; negative <= 1; ++negative) {
+        for (int k = minFixedExponent; k < minFixedExponent + fixedExponentCount; ++k) {
+            const auto layout = static_cast<std::size_t>(negative * fixedExponentCount + k - minFixedExponent);
+            auto& shuffle = layouts.shuffles[layout];
+            shuffle.fill(noByte);
+            std::size_t size = 0;
+            if (negative != 0) shuffle[size++] = minusByte;
+            if (k < 0) {  // "0.", then -k-1 zeros, then the digits
+                shuffle[size++] = zeroByte;
+                shuffle[size++] = pointByte;
+                for (int zero = 0; zero < -k - 1; ++zero) shuffle[size++] = zeroByte;
+                for (std::uint8_t digit = 0; digit < 6; ++digit) shuffle[size++] = digit;
+            } else {  // k + 1 integer digits, the point, the rest
+                for (std::uint8_t digit = 0; digit < 6; ++digit) {
+                    if (static_cast<int>(digit) == k + 1) shuffle[size++] = pointByte;
+                    shuffle[size++] = digit;
+                }
+            }
+            for (unsigned zeros = 0; zeros < 64; ++zeros) {
+                int digits = 6;
+                while (digits > 1 && ((zeros >> (digits - 1)) & 1) != 0) --digits;
+                const int unsignedSize = k < 0 ? 1 - k + digits : (digits > k + 1 ? digits + 1 : k + 1);
+                layouts.lengths[layout][zeros] = static_cast<std::uint8_t>(negative + unsignedSize);
+            }
+        }
+    }
+    return layouts;
+}
+
+constexpr Layouts layouts = makeLayouts();
+
+// The thresholds decimalExponentStarts, each in all eight lanes.
+struct Thresholds {
+    __m256 starts[fixedExponentCount + 1];
+};
+
+[[gnu::target("avx2")]] Thresholds broadcastThresholds() {
+    Thresholds thresholds{};
+    for (std::size_t i = 0; i <= fixedExponentCount; ++i) {
+        thresholds.starts[i] = _mm256_set1_ps(decimalExponentStarts[i]);
+    }
+    return thresholds;
+}
+
+// Per 64-bit lane: `scaled` holds 2^52 + n, n of six digits, so its low 32
+// bits are n. Returns the digits of n as text, first digit in the lowest
+// byte, then '.' and a zero byte. Two digits at a time from the top: t holds
+// the digits not yet taken as a binary fraction of 2^32 (exact below 10^6).
+[[gnu::target("avx2")]] __m256i digitText(__m256d scaled) {
+    const __m256i hundred = _mm256_set1_epi64x(100);
+    __m256i t = _mm256_mul_epu32(_mm256_castpd_si256(scaled), _mm256_set1_epi64x(429497));  // about 2^32 / 10^4
+    const __m256i first = _mm256_srli_epi64(t, 32);                                         // in 16-bit word 0
+    t = _mm256_mul_epu32(t, hundred);                 // multiplies the low 32 bits only
+    const __m256i second = _mm256_srli_epi64(t, 16);  // word 1
+    t = _mm256_mul_epu32(t, hundred);                 // word 2
+    const __m256i pairs = _mm256_blend_epi16(_mm256_blend_epi16(first, second, 0b0010'0010), t, 0b0100'0100);
+    // Each 16-bit pair p < 100 becomes the bytes p / 10, p % 10.
+    const __m256i tens = _mm256_mulhi_epu16(pairs, _mm256_set1_epi16(6554));  // (p * 6554) >> 16 = p / 10
+    const __m256i units = _mm256_sub_epi16(pairs, _mm256_mullo_epi16(tens, _mm256_set1_epi16(10)));
+    const __m256i values = _mm256_or_si256(tens, _mm256_slli_epi16(units, 8));
+    return _mm256_add_epi8(values, _mm256_set1_epi64x(0x00'2E'30'30'30'30'30'30));  // "000000." and 0
+}
+
+// What the cells of eight samples need: per cell its source bytes (the
+// digits, '.', then '0' and '-' from byte 8) and layout, and per cell a byte
+// whose bit i tells that digit i is 0.
+struct Group {
+    std::array<std::array<std::uint8_t, 16>, lanes> sources;
+    std::array<std::int32_t, lanes> layouts;
+    std::array<std::uint8_t, lanes> zeroDigits;
+    unsigned others;  // bit i: sample i is not in fixed notation
+};
+
+// Puts the text of four cells into their sources, and their zero digits.
+[[gnu::target("avx2")]] void storeSources(std::uint8_t* sources, std::uint8_t* zeroDigits, __m256i text) {
+    const auto zeros = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(text, _mm256_set1_epi8('0'))));
+    std::memcpy(zeroDigits, &zeros, sizeof zeros);
+    // Cells 0, 2, 1, 3 in the four 64-bit lanes, then each in the low half
+    // of 16 bytes whose high half is "0-".
+    const __m256i ordered = _mm256_permute4x64_epi64(text, 0b11'01'10'00);
+    const __m256i constants = _mm256_set1_epi64x(0x2D30);
+    const __m256i first = _mm256_unpacklo_epi64(ordered, constants);
+    const __m256i second = _mm256_unpackhi_epi64(ordered, constants);
+    std::memcpy(sources, &first, sizeof first);
+    std::memcpy(sources + sizeof first, &second, sizeof second);
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline void prepareGroup(Group& group, const float* samples,
+                                                                     const Thresholds& thresholds) {
+    const __m256 x = _mm256_loadu_ps(samples);
+    const __m256 magnitude = _mm256_andnot_ps(_mm256_set1_ps(-0.0F), x);
+    const __m256 fixed = _mm256_and_ps(_mm256_cmp_ps(magnitude, thresholds.starts[0], _CMP_GE_OQ),
+                                       _mm256_cmp_ps(magnitude, thresholds.starts[fixedExponentCount], _CMP_LT_OQ));
+    group.others = ~static_cast<unsigned>(_mm256_movemask_ps(fixed)) & 0xFF;
+
+    // Each reached threshold adds -1: exponentSteps = -(k - minFixedExponent).
+    __m256i exponentSteps = _mm256_setzero_si256();
+    for (std::size_t i = 1; i < fixedExponentCount; ++i) {
+        const __m256 reached = _mm256_cmp_ps(magnitude, thresholds.starts[i], _CMP_GE_OQ);
+        exponentSteps = _mm256_add_epi32(exponentSteps, _mm256_castps_si256(reached));
+    }
+    // 10^(5-k) from 10^0 to 10^9, all exact in float.
+    const __m256i power = _mm256_add_epi32(exponentSteps, _mm256_set1_epi32(5 - minFixedExponent));
+    const __m256 lowPowers = _mm256_setr_ps(1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F);
+    const __m256 highPowers = _mm256_setr_ps(1e8F, 1e9F, 0, 0, 0, 0, 0, 0);
+    const __m256 scale =
+        _mm256_blendv_ps(_mm256_permutevar8x32_ps(lowPowers, power), _mm256_permutevar8x32_ps(highPowers, power),
+                         _mm256_castsi256_ps(_mm256_cmpgt_epi32(power, _mm256_set1_epi32(7))));
+    // |x| * 10^(5-k) has at most 24 + 21 bits: exact in double. Adding 2^52
+    // rounds it to an integer in the low bits, exact ties to even.
+    const __m256d offset = _mm256_set1_pd(0x1p52);
+    const __m256d low = _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(magnitude)),
+                                                    _mm256_cvtps_pd(_mm256_castps256_ps128(scale))),
+                                      offset);
+    const __m256d high = _mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(magnitude, 1)),
+                                                     _mm256_cvtps_pd(_mm256_extractf128_ps(scale, 1))),
+                                       offset);
+    storeSources(group.sources[0].data(), group.zeroDigits.data(), digitText(low));
+    storeSources(group.sources[lanes / 2].data(), group.zeroDigits.data() + lanes / 2, digitText(high));
+
+    // layout = (negative ? fixedExponentCount : 0) + k - minFixedExponent
+    const __m256i negative = _mm256_srai_epi32(_mm256_castps_si256(x), 31);
+    const __m256i layout =
+        _mm256_sub_epi32(_mm256_and_si256(negative, _mm256_set1_epi32(fixedExponentCount)), exponentSteps);
+    std::memcpy(group.layouts.data(), &layout, sizeof layout);
+}
+
+// Writes cell i of the group in fixed notation, and its comma.
+[[gnu::target("avx2"), gnu::always_inline]] inline char* writeFixedCell(char* out, const Group& group, std::size_t i) {
+    const auto layout = static_cast<std::size_t>(group.layouts[i]);
+    __m128i source;
+    __m128i shuffle;
+    std::memcpy(&source, group.sources[i].data(), sizeof source);
+    std::memcpy(&shuffle, layouts.shuffles[layout].data(), sizeof shuffle);
+    const __m128i text = _mm_shuffle_epi8(source, shuffle);
+    std::memcpy(out, &text, sizeof text);
+    out += layouts.lengths[layout][group.zeroDigits[i]];
+    *out = ',';
+    return out + 1;
+}
+
+// Writes the cells of the first `count` of eight samples.
+[[gnu::target("avx2")]] char* writeGroup(char* out, const float* samples, int count, const Thresholds& thresholds) {
+    Group group{};
+    prepareGroup(group, samples, thresholds);
+    const auto cells = static_cast<std::size_t>(count);
+    if (group.others == 0) {
+        for (std::size_t i = 0; i < cells; ++i) out = writeFixedCell(out, group, i);
+        return out;
+    }
+    for (std::size_t i = 0; i < cells; ++i) {
+        if (((group.others >> i) & 1) != 0) {
+            out = writeGeneral(out, samples[i]);
+            *out++ = ',';
+        } else {
+            out = writeFixedCell(out, group, i);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+[[gnu::target("avx2")]] char* writeGeneralCellsAvx2(char* out, std::span<const float> samples) noexcept {
+    const Thresholds thresholds = broadcastThresholds();
+    std::size_t done = 0;
+    for (; done + lanes <= samples.size(); done += lanes) {
+        out = writeGroup(out, samples.data() + done, lanes, thresholds);
+    }
+    if (done < samples.size()) {
+        // The last few samples, padded with ones that are never written.
+        std::array<float, lanes> padded{1, 1, 1, 1, 1, 1, 1, 1};
+        std::copy(samples.begin() + static_cast<std::ptrdiff_t>(done), samples.end(), padded.begin());
+        out = writeGroup(out, padded.data(), static_cast<int>(samples.size() - done), thresholds);
+    }
+    return out;
+}
+
+}  // namespace gaussian_noise
+
+#endif

@@ -1,0 +1,59 @@
+// writeGeneralCells, and the one place that picks how it runs on this
+// processor.
+#include <array>
+#include <span>
+
+#include "number_text.h"
+#include "number_text_variants.h"
+
+namespace gaussian_noise {
+namespace {
+
+// The portable variant: one sample after another through writeGeneral.
+char* writeGeneralCellsPortable(char* out, std::span<const float> samples) noexcept {
+    for (const float sample : samples) {
+        out = writeGeneral(out, sample);
+        *out++ = ',';
+    }
+    return out;
+}
+
+bool everywhere() { return true; }
+
+#if defined(__x86_64__)
+bool hasAvx2() {
+    __builtin_cpu_init();  // may run before the compiler's own initialisation of the CPU model
+    return static_cast<bool>(__builtin_cpu_supports("avx2"));
+}
+#endif
+
+constexpr std::array variants {
+    CellWriterVariant{"portable", everywhere, writeGeneralCellsPortable},
+#if defined(__x86_64__)
+        CellWriterVariant{"avx2", hasAvx2, writeGeneralCellsAvx2},
+#endif
+};
+
+const CellWriterVariant& chooseVariant() {
+    const CellWriterVariant* chosen = variants.data();
+    for (const CellWriterVariant& variant : variants) {
+        if (variant.supported()) chosen = &variant;
+    }
+    return *chosen;
+}
+
+}  // namespace
+
+std::span<const CellWriterVariant> cellWriterVariants() { return variants; }
+
+const CellWriterVariant& chosenCellWriterVariant() {
+    static const CellWriterVariant& chosen = chooseVariant();
+    return chosen;
+}
+
+char* writeGeneralCells(char* out, std::span<const float> samples) noexcept {
+    static const CellWriter write = chosenCellWriterVariant().write;
+    return write(out, samples);
+}
+
+}  // namespace gaussian_noise

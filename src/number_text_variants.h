@@ -1,0 +1,43 @@
+// The ways of writing a batch of samples as cells, for the processors that
+// can run them. writeGeneralCells uses the fastest one the processor
+// supports; tests, benchmarks and the verifier call each one directly.
+#pragma once
+
+#include <array>
+#include <span>
+#include <string_view>
+
+namespace gaussian_noise {
+
+// Writes each sample's writeGeneral text followed by ','; returns the end.
+// Needs samples.size() * generalRoom bytes of room.
+using CellWriter = char* (*)(char* out, std::span<const float> samples) noexcept;
+
+struct CellWriterVariant {
+    std::string_view name;
+    bool (*supported)();  // whether this processor can run `write`
+    CellWriter write;
+};
+
+// Every variant built in, the portable one first; the ones after it are
+// faster where supported.
+std::span<const CellWriterVariant> cellWriterVariants();
+
+// The variant writeGeneralCells uses on this processor: the last supported one.
+const CellWriterVariant& chosenCellWriterVariant();
+
+// Fixed notation covers the decimal exponents -4 to 5 after rounding to six
+// digits. decimalExponentStarts[i] is the smallest float whose rounded decimal
+// exponent is minFixedExponent + i or more: a positive float x is written in
+// fixed notation when starts[0] <= x < starts[fixedExponentCount], and its
+// exponent is then minFixedExponent plus the number of starts[1..9] <= x.
+inline constexpr int minFixedExponent = -4;
+inline constexpr int fixedExponentCount = 10;
+extern const std::array<float, fixedExponentCount + 1> decimalExponentStarts;
+
+#if defined(__x86_64__)
+// Eight samples at a time with AVX2 instructions (number_text_avx2.cpp).
+char* writeGeneralCellsAvx2(char* out, std::span<const float> samples) noexcept;
+#endif
+
+}  // namespace gaussian_noise
