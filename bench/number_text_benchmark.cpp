@@ -53,6 +53,13 @@ const std::vector<float>& spreadSamples() {
     return samples;
 }
 
+// Samples and bytes of text per second, from one pass's counts.
+void reportThroughput(benchmark::State& state, std::size_t samples, std::size_t textSize) {
+    const auto iterations = static_cast<std::int64_t>(state.iterations());
+    state.SetItemsProcessed(iterations * static_cast<std::int64_t>(samples));
+    state.SetBytesProcessed(iterations * static_cast<std::int64_t>(textSize));
+}
+
 template <class Format>
 void formatSamples(benchmark::State& state, const std::vector<float>& samples, Format format) {
     std::vector<char> text(samples.size() * roomPerSample);
@@ -68,9 +75,7 @@ void formatSamples(benchmark::State& state, const std::vector<float>& samples, F
         benchmark::DoNotOptimize(text.data());
         benchmark::ClobberMemory();
     }
-    const auto iterations = static_cast<std::int64_t>(state.iterations());
-    state.SetItemsProcessed(iterations * static_cast<std::int64_t>(samples.size()));
-    state.SetBytesProcessed(iterations * static_cast<std::int64_t>(textSize));
+    reportThroughput(state, samples.size(), textSize);
 }
 
 void writeGeneral(benchmark::State& state, const std::vector<float>& samples) {
@@ -114,9 +119,7 @@ void cells(benchmark::State& state, const gaussian_noise::CellWriterVariant& var
         benchmark::DoNotOptimize(text.data());
         benchmark::ClobberMemory();
     }
-    const auto iterations = static_cast<std::int64_t>(state.iterations());
-    state.SetItemsProcessed(iterations * static_cast<std::int64_t>(samples.size()));
-    state.SetBytesProcessed(iterations * static_cast<std::int64_t>(textSize));
+    reportThroughput(state, samples.size(), textSize);
 }
 
 // One benchmark per variant this processor supports, on both data sets,
