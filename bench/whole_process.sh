@@ -156,7 +156,7 @@ cat <<EOF
 | tool file = stream_writer file, same seed | $same_files | yes | $same_files |
 
 Wall times are medians of $repetitions interleaved runs; peak RSS is the largest
-seen. Machine: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) CPUs,
+seen. Machine: $(lscpu | awk -F ': *' '/^Model name:/ && !seen++ { print $2 }'), $(nproc) CPUs,
 load average before the runs $load_before; $(date -u +%F).
 EOF
 

@@ -7,7 +7,7 @@
 set -euo pipefail
 changelog=$1 package=$2 version=$3 maintainer=$4
 
-newest=$(sed -n 's/^## \([^ ]*\) - .*/\1/p' "$changelog" | head -n 1)
+newest=$(sed -n '/^## /{s/^## \([^ ]*\) - .*/\1/p;q}' "$changelog")
 if [[ $newest != "$version" ]]; then
   echo "debian_changelog.sh: the newest entry of $changelog is '$newest', not $version" >&2
   exit 1

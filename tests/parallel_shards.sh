@@ -7,6 +7,7 @@
 #
 # LAUNCHER, when given, starts the tool (an emulator for a cross build).
 set -euo pipefail
+trap 'echo "parallel_shards.sh: failed at line $LINENO" >&2' ERR
 tool=$1
 readme=$2
 shift 2
@@ -17,7 +18,8 @@ if ! command -v parallel >/dev/null; then
   exit 1
 fi
 # The example is the first line that starts with "parallel " after the marker.
-example=$(sed -n '/<!-- parallel example -->/,$p' "$readme" | grep -m 1 '^parallel ')
+# One awk, not a pipe: a reader that stops early would fail the pipe.
+example=$(awk '/<!-- parallel example -->/ { after = 1 } after && /^parallel / { print; exit }' "$readme")
 [[ -n $example ]] || { echo "no GNU parallel example in $readme" >&2; exit 1; }
 
 work=$(mktemp -d)
