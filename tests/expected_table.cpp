@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "generator.h"
+#include "reference_noise.h"
 
 namespace gaussian_noise::testing {
 
@@ -14,7 +14,7 @@ std::string expectedTable(unsigned seed, float mean, float variance, int runs, i
     for (int run = 0; run < runs; ++run) {
         if (run != 0) table += '\n';
         for (int sample = 0; sample < samplesPerRun; ++sample) {
-            const float value = generateGaussianNoise(mean, variance);
+            const float value = reference::nextSample(mean, variance);
             char cell[32];
             const int size = text == CellText::general
                                  ? std::snprintf(cell, sizeof cell, "%g", static_cast<double>(value))

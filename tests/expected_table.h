@@ -1,5 +1,6 @@
 // What the tool should write, computed in the test process: the samples for a
-// seed from the generator, as text from printf or the standard library.
+// seed from the reference account of the arithmetic (not the tool's
+// generator), as text from printf or the standard library.
 #pragma once
 
 #include <string>

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "expected_table.h"
-#include "generator.h"
+#include "reference_noise.h"
 #include "run_tool.h"
 
 namespace gaussian_noise::testing {
@@ -150,7 +150,7 @@ TEST_F(Options, LosslessCellsReadBackAsTheDrawnSamplesInTheShortestText) {
         const auto mean = static_cast<float>(std::strtod(setting.mean, nullptr));
         const auto variance = static_cast<float>(std::strtod(setting.variance, nullptr));
         for (const std::string& cell : cells) {
-            const float drawn = generateGaussianNoise(mean, variance);
+            const float drawn = reference::nextSample(mean, variance);
             ASSERT_EQ(std::bit_cast<std::uint32_t>(std::strtof(cell.c_str(), nullptr)),
                       std::bit_cast<std::uint32_t>(drawn))
                 << cell;

@@ -1,7 +1,6 @@
 #include "reference_noise.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace gaussian_noise::reference {
@@ -32,21 +31,6 @@ float nextSample(float mean, float variance) {
         // logarithm: the next smallest, 1 / 2147483647, is far above 2^-126.
         if (first != 0) return sampleFromDraws(first, second, mean, variance);
     }
-}
-
-std::string table(unsigned seed, float mean, float variance, int runs, int samplesPerRun) {
-    std::srand(seed);
-    std::string text;
-    for (int run = 0; run < runs; ++run) {
-        if (run != 0) text += '\n';
-        for (int cell = 0; cell < samplesPerRun; ++cell) {
-            char number[32];
-            const int size =
-                std::snprintf(number, sizeof number, "%g,", static_cast<double>(nextSample(mean, variance)));
-            text.append(number, static_cast<std::size_t>(size));
-        }
-    }
-    return text;
 }
 
 }  // namespace gaussian_noise::reference

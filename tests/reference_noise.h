@@ -3,8 +3,6 @@
 // shares no code with src/: only the C library's rand and the math library.
 #pragma once
 
-#include <string>
-
 namespace gaussian_noise::reference {
 
 // The sample for one accepted pair of draws: a first draw of 1..2147483647,
@@ -14,9 +12,5 @@ float sampleFromDraws(int first, int second, float mean, float variance);
 // The next sample from the C library's rand sequence, redrawing any pair
 // whose first draw is 0.
 float nextSample(float mean, float variance);
-
-// The table a run seeded with `seed` writes: each sample formatted by
-// printf's %g and followed by a comma, rows joined by line feeds.
-std::string table(unsigned seed, float mean, float variance, int runs, int samplesPerRun);
 
 }  // namespace gaussian_noise::reference

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "reference_noise.h"
+#include "expected_table.h"
 #include "run_tool.h"
 
 namespace gaussian_noise::testing {
@@ -37,15 +37,6 @@ ToolOptions withFaults(const std::string& writeFaults, bool closeFails = false) 
     return options;
 }
 
-// The tool seeds from the clock in whole seconds: one second of the run's
-// span must have produced the table.
-bool writtenWithClockSeed(const ToolRun& run, const std::string& table) {
-    for (std::time_t second = run.startedAt; second <= run.endedAt; ++second) {
-        if (table == reference::table(static_cast<unsigned>(second), mean, variance, runs, samplesPerRun)) return true;
-    }
-    return false;
-}
-
 std::string repeated(const std::string& pattern, int times) {
     std::string text;
     for (int i = 0; i < times; ++i) text += pattern;
@@ -66,7 +57,9 @@ TEST(WriteFaults, EveryByteArrivesThroughShortAndInterruptedWrites) {
         EXPECT_EQ(run.exitStatus, 0) << pattern;
         EXPECT_EQ(run.err, "") << pattern;
         EXPECT_EQ(run.out, echo) << pattern;
-        EXPECT_TRUE(writtenWithClockSeed(run, readFile(directory.path() / "generated_noise.csv"))) << pattern;
+        EXPECT_TRUE(writtenWithClockSeed(run, readFile(directory.path() / "generated_noise.csv"), mean, variance, runs,
+                                         samplesPerRun))
+            << pattern;
     }
 }
 
