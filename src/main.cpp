@@ -37,6 +37,20 @@ void reportSystemError(std::string_view action, std::string_view name, int error
     report(std::string(action) + " " + std::string(name) + ": " + std::strerror(error));
 }
 
+// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
+// the table file never takes the place of standard input, output or error
+// (where the echo, messages or progress would then land in it). Standard
+// input is opened for writing and the other two for reading, so that using
+// them still fails as it would closed. False when /dev/null cannot be opened.
+bool fillClosedStandardDescriptors() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lower descriptors are open by now, so open() returns this one.
+        if (::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) != fd) return false;
+    }
+    return true;
+}
+
 // Writes text that is not the table to standard output or standard error.
 int writeMessage(int fd, std::string_view text) {
     if (const int error = writeAll(fd, text); error != 0) {
@@ -94,6 +108,10 @@ int writeTable(const RunSettings& settings) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!fillClosedStandardDescriptors()) {
+        reportSystemError("cannot open", "'/dev/null'", errno);
+        return exitFailure;
+    }
     const CommandLine line = parseCommandLine(std::span(argv, static_cast<std::size_t>(argc)).subspan(1));
     switch (line.action) {
         case Action::help:
