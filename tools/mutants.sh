@@ -74,8 +74,8 @@ mutant quick interrupted-write-taken-as-failure $w 'if (errno == EINTR) continue
 mutant quick write-error-ignored $w 'return errno;' 'break;'
 mutant quick buffer-kept-after-flush $w 'end_ = begin_;' ''
 mutant quick close-result-ignored src/main.cpp 'if (::close(fd) != 0) {' 'if (::close(fd) != 0 && false) {'
-mutant quick closed-descriptors-left-closed src/main.cpp 'if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;' \
-  'continue;'
+mutant quick closed-descriptors-left-closed src/main.cpp \
+  'if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) return true;' 'return true;'
 mutant quick room-beyond-the-buffer-granted src/block_writer.h \
   'return size <= static_cast<std::size_t>(limit_ - begin_) && flush();' 'return flush();'
 
