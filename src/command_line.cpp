@@ -107,6 +107,9 @@ struct OptionName {
     Option option;
 };
 
+// Every option the reader knows. A new option is a row here and its case in
+// applyOption(); its letter, if any, makes every argument that begins with '-'
+// and that letter an option, so it must not be one a number can begin with.
 constexpr OptionName optionNames[] = {
     {"help", 'h', false, Option::help},       {"version", 0, false, Option::version},
     {"seed", 's', true, Option::seed},        {"output", 'o', true, Option::output},
