@@ -19,9 +19,14 @@ public:
     BlockWriter(int fd, std::span<char> buffer) noexcept
         : fd_(fd), begin_(buffer.data()), end_(buffer.data()), limit_(buffer.data() + buffer.size()) {}
 
-    // Makes room for `size` more bytes (at most the buffer's size), flushing
-    // first when the buffer is too full. False once a write has failed.
-    bool makeRoom(std::size_t size) noexcept { return static_cast<std::size_t>(limit_ - end_) >= size || flush(); }
+    // Makes room for `size` more bytes, flushing first when the buffer is too
+    // full. False when that flush fails, and false at once, flushing nothing,
+    // when `size` is more than the whole buffer: error() then stays 0, for no
+    // write failed; the caller asked for more than it can ever get.
+    bool makeRoom(std::size_t size) noexcept {
+        if (static_cast<std::size_t>(limit_ - end_) >= size) return true;
+        return size <= static_cast<std::size_t>(limit_ - begin_) && flush();
+    }
     // Where the next byte goes; text written there is kept by advance().
     [[nodiscard]] char* end() const noexcept { return end_; }
     void advance(char* newEnd) noexcept { end_ = newEnd; }

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -29,7 +30,11 @@ const std::string_view helpText =
     "file does not end with one. The generator is seeded from the clock in\n"
     "whole seconds, so runs started in the same second write the same table.\n"
     "\n"
-    "Options come before the four values; \"--\" ends them.\n"
+    "Options may stand before, among or after the four values; after \"--\"\n"
+    "every argument is a value. An option begins with \"--\" and a name, or\n"
+    "with - and one of the letters h, o, q, s; no number does, so -1 and -inf\n"
+    "are values, and so is - alone. Short options may be bundled and take their\n"
+    "value attached: -qs42 is -q -s 42, and -o- is -o -.\n"
     "  -s, --seed=N       seed the generator with N (0 to 4294967295) instead of\n"
     "                     the clock: the table for seed N is the table of a run\n"
     "                     started at second N. The C library treats seeds 0 and 1\n"
@@ -102,6 +107,9 @@ struct OptionName {
     Option option;
 };
 
+// Every option the reader knows. A new option is a row here and its case in
+// applyOption(); its letter, if any, makes every argument that begins with '-'
+// and that letter an option, so it must not be one a number can begin with.
 constexpr OptionName optionNames[] = {
     {"help", 'h', false, Option::help},       {"version", 0, false, Option::version},
     {"seed", 's', true, Option::seed},        {"output", 'o', true, Option::output},
@@ -109,18 +117,26 @@ constexpr OptionName optionNames[] = {
     {"progress", 0, false, Option::progress},
 };
 
-bool isOption(std::string_view word) {
-    if (word.size() > 2 && word.substr(0, 2) == "--") return true;
-    return word.size() == 2 && word[0] == '-' &&
-           std::any_of(std::begin(optionNames), std::end(optionNames),
-                       [&](const OptionName& name) { return name.shortName != 0 && name.shortName == word[1]; });
+const OptionName* findLongOption(std::string_view name) {
+    const auto* const found = std::find_if(std::begin(optionNames), std::end(optionNames),
+                                           [&](const OptionName& option) { return option.longName == name; });
+    return found == std::end(optionNames) ? nullptr : found;
 }
 
-const OptionName* findOption(std::string_view word) {
-    const auto* const found = std::find_if(std::begin(optionNames), std::end(optionNames), [&](const OptionName& name) {
-        return word.substr(0, 2) == "--" ? word.substr(2) == name.longName : word[1] == name.shortName;
-    });
+const OptionName* findShortOption(char letter) {
+    const auto* const found =
+        std::find_if(std::begin(optionNames), std::end(optionNames),
+                     [&](const OptionName& option) { return letter != 0 && option.shortName == letter; });
     return found == std::end(optionNames) ? nullptr : found;
+}
+
+// Whether `word` is read as an option: "--" followed by a name, or '-'
+// followed by one of the short option letters. No number's text starts that
+// way (after a '-' it has a digit, '.', "inf", "nan" or "0x"), so negative
+// numbers, and "-" alone, are values.
+bool isOption(std::string_view word) {
+    if (word.size() > 2 && word.substr(0, 2) == "--") return true;
+    return word.size() >= 2 && word[0] == '-' && findShortOption(word[1]) != nullptr;
 }
 
 CommandLine rejected(std::string error) {
@@ -129,65 +145,123 @@ CommandLine rejected(std::string error) {
     return line;
 }
 
+// Applies one option, typed as `typed`, with its value (empty for an option
+// that takes none). False when reading ends with it: help or version was
+// asked (line.action says which), or the value is rejected (line.error says why).
+bool applyOption(CommandLine& line, const OptionName& name, std::string_view typed, std::string_view value) {
+    RunSettings& settings = line.settings;
+    switch (name.option) {
+        case Option::help:
+            line.action = Action::help;
+            return false;
+        case Option::version:
+            line.action = Action::version;
+            return false;
+        case Option::seed:
+            settings.seed = readSeed(value);
+            if (!settings.seed) {
+                line.error = "seed must be a whole number from 0 to 4294967295, not " + quoted(value);
+                return false;
+            }
+            return true;
+        case Option::output:
+            if (value.empty()) {
+                line.error = "option " + quoted(typed) + " needs a file name, not ''";
+                return false;
+            }
+            settings.output = value;
+            return true;
+        case Option::quiet:
+            settings.quiet = true;
+            return true;
+        case Option::lossless:
+            settings.cellText = CellText::lossless;
+            return true;
+        case Option::progress:
+            settings.progress = true;
+            return true;
+    }
+    return true;
+}
+
+// The value of the option typed as `typed`: `glued` when it is not empty,
+// else the next argument, which is then taken. Empty, with line.error set,
+// when there is none.
+std::optional<std::string_view> optionValue(CommandLine& line, std::string_view typed, std::string_view glued,
+                                            std::span<char* const> arguments, std::size_t& next) {
+    if (!glued.empty()) return glued;
+    if (next < arguments.size()) return arguments[next++];
+    line.error = "option " + quoted(typed) + " needs a value";
+    return std::nullopt;
+}
+
+// Reads "--NAME" or "--NAME=VALUE"; an option that takes a value and has no
+// '=' takes the next argument. False when reading ends with it.
+bool readLongOption(CommandLine& line, std::string_view word, std::span<char* const> arguments, std::size_t& next) {
+    const std::size_t equals = word.find('=');
+    const std::string_view typed = word.substr(0, equals);
+    const OptionName* const name = findLongOption(typed.substr(2));
+    if (name == nullptr) {
+        line.error = "unknown option " + quoted(word) + "; " + std::string(usageText);
+        return false;
+    }
+    if (!name->takesValue) {
+        if (equals == std::string_view::npos) return applyOption(line, *name, typed, {});
+        line.error = "option " + quoted(typed) + " takes no value";
+        return false;
+    }
+    const std::optional<std::string_view> value =
+        equals == std::string_view::npos ? optionValue(line, typed, {}, arguments, next) : word.substr(equals + 1);
+    return value && applyOption(line, *name, typed, *value);
+}
+
+// Reads a bundle of short options, "-qs 5" or "-qs5": letters of options
+// without values, then perhaps one that takes the rest of the argument as its
+// value, or the next argument when nothing is left. False when reading ends.
+bool readShortOptions(CommandLine& line, std::string_view word, std::span<char* const> arguments, std::size_t& next) {
+    for (std::size_t at = 1; at < word.size(); ++at) {
+        const std::string typed = {'-', word[at]};
+        const OptionName* const name = findShortOption(word[at]);
+        if (name == nullptr) {
+            line.error = "unknown option " + quoted(typed) + " in " + quoted(word) + "; " + std::string(usageText);
+            return false;
+        }
+        if (name->takesValue) {
+            const std::optional<std::string_view> value =
+                optionValue(line, typed, word.substr(at + 1), arguments, next);
+            return value && applyOption(line, *name, typed, *value);
+        }
+        if (!applyOption(line, *name, typed, {})) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(std::span<char* const> arguments) {
     CommandLine line;
     RunSettings& settings = line.settings;
 
-    std::size_t next = 0;
-    while (next < arguments.size()) {
-        const std::string_view word = arguments[next];
-        if (word == "--") {
-            ++next;
-            break;
-        }
-        if (!isOption(word)) break;
-        ++next;
-        // A long option's value may follow an '=' in the same argument.
-        const std::size_t equals = word.substr(0, 2) == "--" ? word.find('=') : std::string_view::npos;
-        const std::string_view typed = word.substr(0, equals);
-        const OptionName* name = findOption(typed);
-        if (name == nullptr) return rejected("unknown option " + quoted(word) + "; " + std::string(usageText));
-        std::string_view value;
-        if (equals != std::string_view::npos) {
-            if (!name->takesValue) return rejected("option " + quoted(typed) + " takes no value");
-            value = word.substr(equals + 1);
-        } else if (name->takesValue) {
-            if (next == arguments.size()) return rejected("option " + quoted(typed) + " needs a value");
-            value = arguments[next++];
-        }
-        switch (name->option) {
-            case Option::help:
-                line.action = Action::help;
-                return line;
-            case Option::version:
-                line.action = Action::version;
-                return line;
-            case Option::seed:
-                settings.seed = readSeed(value);
-                if (!settings.seed) {
-                    return rejected("seed must be a whole number from 0 to 4294967295, not " + quoted(value));
-                }
-                break;
-            case Option::output:
-                if (value.empty()) return rejected("option " + quoted(typed) + " needs a file name, not ''");
-                settings.output = value;
-                break;
-            case Option::quiet:
-                settings.quiet = true;
-                break;
-            case Option::lossless:
-                settings.cellText = CellText::lossless;
-                break;
-            case Option::progress:
-                settings.progress = true;
-                break;
+    // Options may stand anywhere, as with GNU getopt; the other arguments are
+    // the four values, in order, then extras that are ignored.
+    std::array<const char*, 4> values{};
+    std::size_t valueCount = 0;
+    bool optionsEnded = false;
+    for (std::size_t next = 0; next < arguments.size();) {
+        const char* const argument = arguments[next++];
+        if (!optionsEnded && std::string_view(argument) == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && isOption(argument)) {
+            const std::string_view word = argument;
+            const bool goOn = word.substr(0, 2) == "--" ? readLongOption(line, word, arguments, next)
+                                                        : readShortOptions(line, word, arguments, next);
+            if (!goOn) return line;
+        } else if (valueCount < values.size()) {
+            values[valueCount++] = argument;
         }
     }
 
-    const std::span<char* const> values = arguments.subspan(next);
-    if (values.size() < 4) return rejected(std::string(usageText));
+    if (valueCount < values.size()) return rejected(std::string(usageText));
     settings.mean = toFloat(std::strtod(values[0], nullptr));
     settings.variance = toFloat(std::strtod(values[1], nullptr));
     if (std::isnan(settings.variance) || settings.variance < 0.0F) {

@@ -19,14 +19,16 @@ struct CommandLine {
 
 // Reads the arguments that follow the program name:
 //   [OPTION]... MEAN VARIANCE RUNS SAMPLES
-// An argument is an option when it begins with "--" (but is not "--", which
-// ends the options) or is exactly -h, -o, -q or -s; the first other argument
-// starts the four values, so negative numbers are values. Help and version
-// answer as soon as they are read. Mean and variance are read like atof, the
-// counts like atoi; arguments after the fourth value are ignored. Rejected:
-// an unknown or malformed option, a bad seed, an empty output name, fewer
-// than four values, a negative or not-a-number variance, and a count outside
-// the signed 32-bit range.
+// Options may stand anywhere, as with GNU getopt, until "--", after which
+// every argument is a value. An argument is an option when it begins with
+// "--" and a name, or with '-' and a short option letter (-h, -o, -q, -s);
+// short options may be bundled (-qs 5) and carry their value (-s42, -o-). No
+// number's text begins that way, so negative numbers are values, as is "-".
+// The first four other arguments are the values; the rest are ignored. Help
+// and version answer as soon as they are read. Mean and variance are read
+// like atof, the counts like atoi. Rejected: an unknown or malformed option,
+// a bad seed, an empty output name, fewer than four values, a negative or
+// not-a-number variance, and a count outside the signed 32-bit range.
 CommandLine parseCommandLine(std::span<char* const> arguments);
 
 extern const std::string_view usageText;

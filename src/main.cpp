@@ -37,6 +37,23 @@ void reportSystemError(std::string_view action, std::string_view name, int error
     report(std::string(action) + " " + std::string(name) + ": " + std::strerror(error));
 }
 
+// Opens /dev/null on descriptor `fd` with `access` when `fd` is closed and
+// every lower descriptor is open. False when that fails.
+bool openIfClosed(int fd, int access) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) return true;
+    return ::open("/dev/null", access) == fd;  // the lowest free descriptor
+}
+
+// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
+// the table file never takes the place of standard input, output or error
+// (where the echo, messages or progress would then land in it). Standard
+// input is opened for writing and the other two for reading, so that using
+// them still fails as it would closed. False when /dev/null cannot be opened.
+bool fillClosedStandardDescriptors() {
+    return openIfClosed(STDIN_FILENO, O_WRONLY) && openIfClosed(STDOUT_FILENO, O_RDONLY) &&
+           openIfClosed(STDERR_FILENO, O_RDONLY);
+}
+
 // Writes text that is not the table to standard output or standard error.
 int writeMessage(int fd, std::string_view text) {
     if (const int error = writeAll(fd, text); error != 0) {
@@ -94,6 +111,10 @@ int writeTable(const RunSettings& settings) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!fillClosedStandardDescriptors()) {
+        reportSystemError("cannot open", "'/dev/null'", errno);
+        return exitFailure;
+    }
     const CommandLine line = parseCommandLine(std::span(argv, static_cast<std::size_t>(argc)).subspan(1));
     switch (line.action) {
         case Action::help:

@@ -57,7 +57,7 @@ TEST(CommandLine, ReadsMeanAndVarianceLikeAtofRoundedToFloat) {
 }
 
 TEST(CommandLine, IgnoresArgumentsAfterTheFourth) {
-    const RunSettings settings = settingsOf({"1", "2", "3", "4", "--help", "-1"});
+    const RunSettings settings = settingsOf({"1", "2", "3", "4", "extra", "-1", "-"});
     EXPECT_EQ(settings.mean, 1.0F);
     EXPECT_EQ(settings.variance, 2.0F);
     EXPECT_EQ(settings.runs, 3);
@@ -76,7 +76,7 @@ TEST(CommandLine, AnswersHelpAndVersionWhereverOptionsMayStand) {
     EXPECT_EQ(parse({"-q", "--seed=3", "--version", "--bogus"}).action, Action::version);
     EXPECT_EQ(parse({"--bogus", "--help"}).action, Action::reject);  // read in order
     EXPECT_EQ(parse({"--", "--help", "1", "1", "1"}).action, Action::run);
-    EXPECT_EQ(parse({"1", "1", "1", "1", "--help"}).action, Action::run);
+    EXPECT_EQ(parse({"1", "1", "1", "1", "--help"}).action, Action::help);
 }
 
 TEST(CommandLine, ReadsOptionsBeforeTheValues) {
@@ -101,8 +101,44 @@ TEST(CommandLine, ReadsOptionsBeforeTheValues) {
     EXPECT_EQ(settings.cellText, CellText::general);
 }
 
+TEST(CommandLine, ReadsShortOptionsWithTheirValuesAndInBundles) {
+    RunSettings settings = settingsOf({"-s42", "-o-", "1", "2", "3", "4"});
+    EXPECT_EQ(settings.seed, 42U);
+    EXPECT_EQ(settings.output, "-");
+    EXPECT_EQ(settings.mean, 1.0F);
+    settings = settingsOf({"-qs", "5", "-ofile.csv", "1", "2", "3", "4"});
+    EXPECT_TRUE(settings.quiet);
+    EXPECT_EQ(settings.seed, 5U);
+    EXPECT_EQ(settings.output, "file.csv");
+    EXPECT_EQ(settings.seed, settingsOf({"-qs5", "1", "2", "3", "4"}).seed);
+    EXPECT_EQ(settingsOf({"-oq", "1", "2", "3", "4"}).output, "q");  // a value, not -q
+    EXPECT_EQ(parse({"-qhx"}).action, Action::help);
+    for (const auto& [word, named] : std::vector<std::pair<const char*, const char*>>{
+             {"-qx", "'-x' in '-qx'"}, {"-sq", "'q'"}, {"-s4x", "'4x'"}, {"-qs", "'-s' needs a value"}}) {
+        const CommandLine line = parse({word});
+        EXPECT_EQ(line.action, Action::reject) << word;
+        EXPECT_NE(line.error.find(named), std::string::npos) << line.error;
+    }
+}
+
+TEST(CommandLine, ReadsOptionsAmongAndAfterTheValues) {
+    const RunSettings settings = settingsOf({"0", "-q", "1", "-s", "7", "-5", "3", "extra", "-ofile", "--lossless"});
+    EXPECT_EQ(settings.variance, 1.0F);
+    EXPECT_EQ(settings.runs, -5);
+    EXPECT_EQ(settings.samplesPerRun, 3);
+    EXPECT_TRUE(settings.quiet);
+    EXPECT_EQ(settings.seed, 7U);
+    EXPECT_EQ(settings.output, "file");
+    EXPECT_EQ(settings.cellText, CellText::lossless);
+    EXPECT_EQ(settingsOf({"0", "1", "--", "2", "3"}).runs, 2);
+    EXPECT_EQ(settingsOf({"0", "1", "2", "3", "--", "--bogus"}).runs, 2);
+    const CommandLine unknown = parse({"0", "1", "2", "3", "--bogus"});
+    EXPECT_EQ(unknown.action, Action::reject);
+    EXPECT_NE(unknown.error.find("'--bogus'"), std::string::npos) << unknown.error;
+}
+
 TEST(CommandLine, ReadsNegativeNumbersAndWordsAfterDashDashAsValues) {
-    for (const char* mean : {"-1", "-.5", "-1e3", "-inf", "-0x1p3", "-s1", "-"}) {
+    for (const char* mean : {"-1", "-.5", "-1e3", "-inf", "-0x1p3", "-"}) {
         EXPECT_EQ(settingsOf({mean, "1", "2", "3"}).mean, static_cast<float>(std::strtod(mean, nullptr))) << mean;
     }
     EXPECT_TRUE(std::isnan(settingsOf({"-nan", "1", "2", "3"}).mean));

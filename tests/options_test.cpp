@@ -79,6 +79,33 @@ TEST_F(Options, WritesToTheNamedFileOrStandardOutput) {
     EXPECT_FALSE(fs::exists(path("-")));
 }
 
+TEST_F(Options, ReadsGluedValuesAndOptionsAfterTheValues) {
+    const ToolRun glued = run({"-qs42", "0", "1", "2", "3"});
+    EXPECT_EQ(glued.exitStatus, 0);
+    EXPECT_EQ(glued.out, "");
+    EXPECT_EQ(text("generated_noise.csv"), expectedTable(42, 0.0F, 1.0F, 2, 3));
+
+    fs::remove(path("generated_noise.csv"));
+    const ToolRun after = run({"0", "1", "2", "3", "-o", "out.csv", "--seed=42", "--lossless", "-q"});
+    EXPECT_EQ(after.exitStatus, 0);
+    EXPECT_EQ(after.out, "");
+    run({"-q", "--lossless", "-s", "42", "-o", "before.csv", "0", "1", "2", "3"});
+    EXPECT_EQ(text("out.csv"), text("before.csv"));
+    EXPECT_FALSE(fs::exists(path("generated_noise.csv")));
+}
+
+TEST_F(Options, ClosedStandardDescriptorsNeverBecomeTheTable) {
+    const ToolRun noError = run({"--progress", "-q", "-s", "3", "0", "1", "2", "3"}, {.closedDescriptors = {2}});
+    EXPECT_EQ(noError.exitStatus, 0);
+    EXPECT_EQ(text("generated_noise.csv"), expectedTable(3, 0.0F, 1.0F, 2, 3));
+
+    writeFile(path("generated_noise.csv"), "kept");
+    const ToolRun noOutput = run({"0", "1", "2", "2"}, {.closedDescriptors = {1}});
+    EXPECT_EQ(noOutput.exitStatus, 1);
+    EXPECT_EQ(noOutput.err, "gaussian_noise: cannot write standard output: Bad file descriptor\n");
+    EXPECT_EQ(text("generated_noise.csv"), "kept");
+}
+
 TEST_F(Options, ReportsOutputFailuresWithTheirNames) {
     const ToolRun missing = run({"-q", "-o", "no/such.csv", "0", "1", "1", "1"});
     EXPECT_EQ(missing.exitStatus, 1);

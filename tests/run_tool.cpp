@@ -84,6 +84,7 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
             ::chdir(directory.c_str()) != 0) {
             ::_exit(127);
         }
+        for (const int fd : options.closedDescriptors) ::close(fd);
         for (const std::string& setting : emulated ? std::vector<std::string>{} : options.environment) {
             const std::size_t equals = setting.find('=');
             if (::setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1) != 0) ::_exit(127);

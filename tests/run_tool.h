@@ -21,6 +21,7 @@ struct ToolOptions {
     std::string standardOutput{};            // a path to send standard output to; captured when empty
     std::string standardError{};             // a path to send standard error to; captured when empty
     std::vector<std::string> environment{};  // NAME=value settings added to the program's environment
+    std::vector<int> closedDescriptors{};    // descriptors the program starts without, such as 2 for 2>&-
     // A program of the build machine, such as cmake, rather than one of this
     // build: a cross build starts its own programs through the emulator.
     bool hostProgram = false;

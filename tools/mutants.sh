@@ -66,7 +66,7 @@ equivalent standard-deviation-in-double $g 'sqrtf(variance)' \
   'static_cast<float>(std::sqrt(static_cast<double>(variance)))' \
   'a double square root rounded to single equals the single one for every float'
 
-# --- the write path, src/block_writer.cpp and src/main.cpp
+# --- the write path, src/block_writer.cpp, src/block_writer.h and src/main.cpp
 w=src/block_writer.cpp
 mutant quick short-write-drops-the-rest $w 'data.remove_prefix(static_cast<std::size_t>(written));' 'data = {};'
 mutant quick interrupted-write-taken-as-done $w 'if (errno == EINTR) continue;' 'if (errno == EINTR) break;'
@@ -74,6 +74,10 @@ mutant quick interrupted-write-taken-as-failure $w 'if (errno == EINTR) continue
 mutant quick write-error-ignored $w 'return errno;' 'break;'
 mutant quick buffer-kept-after-flush $w 'end_ = begin_;' ''
 mutant quick close-result-ignored src/main.cpp 'if (::close(fd) != 0) {' 'if (::close(fd) != 0 && false) {'
+mutant quick closed-descriptors-left-closed src/main.cpp \
+  'if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) return true;' 'return true;'
+mutant quick room-beyond-the-buffer-granted src/block_writer.h \
+  'return size <= static_cast<std::size_t>(limit_ - begin_) && flush();' 'return flush();'
 
 # --- the table's layout, src/noise_table.cpp
 t=src/noise_table.cpp

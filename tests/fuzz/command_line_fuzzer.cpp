@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,29 +39,66 @@ bool sameFloat(float a, float b) {
     return (std::isnan(a) && std::isnan(b)) || std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
 
-// Whether the four values stand as consecutive arguments from `first` on.
-bool valuesStandAt(const std::vector<std::string_view>& words, std::size_t first, const RunSettings& settings) {
-    const auto real = [&](std::size_t i) { return std::strtod(std::string(words[i]).c_str(), nullptr); };
-    const auto count = [&](std::size_t i) { return std::strtol(std::string(words[i]).c_str(), nullptr, 10); };
-    return first + 4 <= words.size() && count(first + 2) == settings.runs &&
-           count(first + 3) == settings.samplesPerRun && sameFloat(static_cast<float>(real(first)), settings.mean) &&
-           sameFloat(static_cast<float>(real(first + 1)), settings.variance);
+// Whether `word` is a bundle of short options: '-' and a letter other than '-'.
+bool isShortBundle(std::string_view word) { return word.size() >= 2 && word[0] == '-' && word[1] != '-'; }
+
+// Whether some argument sets the option to a value that `matches`: after
+// "--NAME=", glued to its letter in a bundle of short options (-s42, -qs42,
+// -o-), or as the whole argument after --NAME or a bundle ending in its letter.
+bool valueGiven(const std::vector<std::string_view>& words, std::string_view longName, char letter,
+                const auto& matches) {
+    const std::string name = "--" + std::string(longName);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string_view word = words[i];
+        if (i > 0 && matches(word) &&
+            (words[i - 1] == name || (isShortBundle(words[i - 1]) && words[i - 1].back() == letter))) {
+            return true;
+        }
+        if (word.substr(0, name.size() + 1) == name + "=" && matches(word.substr(name.size() + 1))) return true;
+        for (std::size_t at = 1; isShortBundle(word) && at < word.size(); ++at) {
+            if (word[at] == letter && matches(word.substr(at + 1))) return true;
+        }
+    }
+    return false;
+}
+
+// Whether a value-less option was typed: as --NAME, or its letter in a bundle.
+bool flagGiven(const std::vector<std::string_view>& words, std::string_view longName, char letter) {
+    return std::any_of(words.begin(), words.end(), [&](std::string_view word) {
+        return word == "--" + std::string(longName) ||
+               (letter != 0 && isShortBundle(word) && word.find(letter) != std::string_view::npos);
+    });
+}
+
+// Whether the four values stand, in order, among the arguments: options may
+// come between them, so they need not be consecutive.
+bool valuesStand(const std::vector<std::string_view>& words, const RunSettings& settings) {
+    const auto real = [](std::string_view word) { return std::strtod(std::string(word).c_str(), nullptr); };
+    const auto count = [](std::string_view word) { return std::strtol(std::string(word).c_str(), nullptr, 10); };
+    const std::vector<std::function<bool(std::string_view)>> values = {
+        [&](std::string_view word) { return sameFloat(static_cast<float>(real(word)), settings.mean); },
+        [&](std::string_view word) { return sameFloat(static_cast<float>(real(word)), settings.variance); },
+        [&](std::string_view word) { return count(word) == settings.runs; },
+        [&](std::string_view word) { return count(word) == settings.samplesPerRun; },
+    };
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < words.size() && found < values.size(); ++i) {
+        if (values[found](words[i])) ++found;
+    }
+    return found == values.size();
 }
 
 void checkAccepted(const std::vector<std::string_view>& words, const RunSettings& settings) {
-    bool valuesFound = false;
-    bool seedFound = !settings.seed.has_value();
-    bool outputFound = settings.output == gaussian_noise::defaultTableName;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string_view word = words[i];
-        valuesFound = valuesFound || valuesStandAt(words, i, settings);
-        if (settings.seed) {
-            seedFound = seedFound || spells(word, *settings.seed) ||
-                        (word.substr(0, 7) == "--seed=" && spells(word.substr(7), *settings.seed));
-        }
-        outputFound = outputFound || word == settings.output || word == "--output=" + settings.output;
+    require(valuesStand(words, settings));
+    if (settings.seed) {
+        require(valueGiven(words, "seed", 's', [&](std::string_view text) { return spells(text, *settings.seed); }));
     }
-    require(valuesFound && seedFound && outputFound);
+    if (settings.output != gaussian_noise::defaultTableName) {
+        require(valueGiven(words, "output", 'o', [&](std::string_view text) { return text == settings.output; }));
+    }
+    require(!settings.quiet || flagGiven(words, "quiet", 'q'));
+    require(settings.cellText == gaussian_noise::CellText::general || flagGiven(words, "lossless", 0));
+    require(!settings.progress || flagGiven(words, "progress", 0));
     require(!settings.output.empty());
     require(!std::isnan(settings.variance) && settings.variance >= 0.0F);
 }
@@ -93,10 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case Action::help:
         case Action::version: {
-            const std::string_view wanted = line.action == Action::help ? "--help" : "--version";
-            require(std::any_of(words.begin(), words.end(), [&](std::string_view word) {
-                return word == wanted || (line.action == Action::help && word == "-h");
-            }));
+            const bool help = line.action == Action::help;
+            require(flagGiven(words, help ? "help" : "version", help ? 'h' : 0));
             break;
         }
         case Action::reject:
