@@ -3,22 +3,30 @@
 # this test alone, and checks that every task wrote exactly the
 # single-process table of its seed, that no two tables are alike, and that a
 # task whose table cannot be written makes `sbatch --wait` fail. Every
-# daemon is stopped again by its pid, on success and on failure.
+# daemon is stopped again by its pid, on success and on failure. The lines
+# of the job file that the README shows must be the file's own.
 #
-#   slurm_array.sh TOOL JOB_FILE [LAUNCHER...]
+#   slurm_array.sh TOOL JOB_FILE README [LAUNCHER...]
 #
 # LAUNCHER, when given, starts the tool (an emulator for a cross build).
 set -euo pipefail
 trap 'echo "slurm_array.sh: failed at line $LINENO" >&2' ERR
 tool=$(realpath "$1")
 job_file=$(realpath "$2")
-shift 2
+readme=$3
+shift 3
 launcher=("$@")
 
 fail() {
   echo "slurm_array.sh: $*" >&2
   exit 1
 }
+excerpt=$(awk '/<!-- slurm example -->/ { after = 1 } after && /^```/ { if (inside) exit; inside = 1; next } inside' "$readme")
+[[ -n $excerpt ]] || fail "no Slurm example in $readme"
+while IFS= read -r line; do
+  grep -qxF -- "$line" "$job_file" || fail "the README shows a line that is not in $job_file: $line"
+done <<<"$excerpt"
+
 # slurmd starts each task as the user who submitted it, which needs root.
 ((EUID == 0)) || fail "needs root: slurmd must run as root to start jobs (run ctest as root)"
 for command in munged mungekey slurmctld slurmd sbatch sinfo squeue scancel; do
