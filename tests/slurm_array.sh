@@ -63,6 +63,7 @@ stop_cluster() {
   rm -rf "$work"
 }
 trap stop_cluster EXIT
+trap 'exit 1' INT TERM HUP  # so that an interrupted test stops the cluster too
 show_logs() {
   tail -n 20 "$work"/*.log >&2 || true
 }
