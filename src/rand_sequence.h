@@ -12,8 +12,8 @@ namespace gaussian_noise {
 // sum shifted right by one bit. The 31 newest words are the whole state.
 //
 // This copy computes the next 31 words at once, in place, and hands them out
-// one by one, so that a draw is a test, a load and a shift. A copy of the value is a
-// copy of the sequence at its current place.
+// one by one, so that a draw is a test, a load and a shift. A copy of the
+// value is a copy of the sequence at its current place.
 class RandSequence {
 public:
     // The state srand(seed) leaves, 310 draws already thrown away.
