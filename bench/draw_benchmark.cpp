@@ -57,6 +57,17 @@ void twoSequenceDraws(benchmark::State& state) {
 }
 BENCHMARK(twoSequenceDraws);
 
+// One skip of 10^6 or 10^12 draws, as a thread does to reach its share.
+void sequenceSkip(benchmark::State& state) {
+    gaussian_noise::RandSequence sequence(1);
+    for (auto iteration : state) {
+        (void)iteration;
+        sequence.skip(static_cast<std::uint64_t>(state.range(0)));
+        benchmark::DoNotOptimize(sequence());
+    }
+}
+BENCHMARK(sequenceSkip)->Arg(1'000'000)->Arg(1'000'000'000'000);
+
 void boxMullerOnTableDraws(benchmark::State& state) {
     // 32768 pairs, too many for the branch predictors to learn the branches
     // of logf and cosf by heart. Never 0, so no pair is rejected.
