@@ -1,6 +1,7 @@
-// One sample's draw, and its two parts: the two rand() calls, and the
-// Box–Muller arithmetic (logf, cosf, square roots) on uniform draws taken
-// from a table.
+// One sample's draw, and its two parts: the two draws, and the Box–Muller
+// arithmetic (logf, cosf, square roots) on uniform draws taken from a table.
+// The draws come from rand(), which takes the C library's lock, and from
+// RandSequence, the same sequence without it: the difference is the lock's cost.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "generator.h"
+#include "rand_sequence.h"
 
 namespace {
 
@@ -33,6 +35,38 @@ void twoRandCalls(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 BENCHMARK(twoRandCalls);
+
+void gaussianSampleFromSequence(benchmark::State& state) {
+    gaussian_noise::RandSequence sequence(1);
+    for (auto iteration : state) {
+        (void)iteration;
+        benchmark::DoNotOptimize(gaussian_noise::gaussianSample(0.0F, 1.0F, sequence));
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(gaussianSampleFromSequence);
+
+void twoSequenceDraws(benchmark::State& state) {
+    gaussian_noise::RandSequence sequence(1);
+    for (auto iteration : state) {
+        (void)iteration;
+        benchmark::DoNotOptimize(sequence());
+        benchmark::DoNotOptimize(sequence());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(twoSequenceDraws);
+
+// One skip of 10^6 or 10^12 draws, as a thread does to reach its share.
+void sequenceSkip(benchmark::State& state) {
+    gaussian_noise::RandSequence sequence(1);
+    for (auto iteration : state) {
+        (void)iteration;
+        sequence.skip(static_cast<std::uint64_t>(state.range(0)));
+        benchmark::DoNotOptimize(sequence());
+    }
+}
+BENCHMARK(sequenceSkip)->Arg(1'000'000)->Arg(1'000'000'000'000);
 
 void boxMullerOnTableDraws(benchmark::State& state) {
     // 32768 pairs, too many for the branch predictors to learn the branches

@@ -66,6 +66,14 @@ equivalent standard-deviation-in-double $g 'sqrtf(variance)' \
   'static_cast<float>(std::sqrt(static_cast<double>(variance)))' \
   'a double square root rounded to single equals the single one for every float'
 
+# --- the copy of the C library's sequence, src/rand_sequence.cpp
+r=src/rand_sequence.cpp
+mutant full sequence-tap-off-by-one $r 'words_[j] += words_[j - tap];' 'words_[j] += words_[j - tap + 1];'
+mutant full seeding-constant $r 'word = 16807 * lo - 2836 * hi;' 'word = 16807 * lo - 2837 * hi;'
+mutant full one-draw-too-many-thrown $r 'block < 10;' 'block < 11;'
+mutant full skip-one-too-far $r 'const std::uint64_t rest = next_ + draws % lag;' 'const std::uint64_t rest = next_ + 1 + draws % lag;'
+mutant full skip-fold-tap $r 'product[d - tap] += product[d];' 'product[d - tap - 1] += product[d];'
+
 # --- the write path, src/block_writer.cpp, src/block_writer.h and src/main.cpp
 w=src/block_writer.cpp
 mutant quick short-write-drops-the-rest $w 'data.remove_prefix(static_cast<std::size_t>(written));' 'data = {};'

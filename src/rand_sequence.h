@@ -1,0 +1,50 @@
+// The C library's rand() sequence as glibc computes it, without the C library
+// and without its lock, with a skip of any number of draws.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace gaussian_noise {
+
+// glibc's rand() is an additive lagged Fibonacci generator: each draw adds two
+// earlier 32-bit words modulo 2^32, r[i] = r[i-3] + r[i-31], and returns the
+// sum shifted right by one bit. The 31 newest words are the whole state.
+//
+// This copy computes the next 31 words at once, in place, and hands them out
+// one by one, so that a draw is a test, a load and a shift. A copy of the
+// value is a copy of the sequence at its current place.
+class RandSequence {
+public:
+    // The state srand(seed) leaves, 310 draws already thrown away.
+    explicit RandSequence(std::uint32_t seed) noexcept;
+
+    // The next draw, 0..2147483647, as rand() would return it.
+    std::int32_t operator()() noexcept {
+        if (next_ == lag) refill();
+        return static_cast<std::int32_t>(words_[next_++] >> 1U);
+    }
+
+    // Moves on as if operator() had been called `draws` times.
+    void skip(std::uint64_t draws) noexcept;
+
+    static constexpr unsigned lag = 31;  // the older tap, and the number of words kept
+    static constexpr unsigned tap = 3;   // the newer tap
+
+private:
+    // Replaces the words with the next `lag` words of the sequence.
+    void refill() noexcept;
+
+    // Words r[b] .. r[b+30] of the sequence, oldest first. The draws handed
+    // out so far end with r[b+next_-1]; the next one is r[b+next_] >> 1, and
+    // when next_ is `lag` every word is handed out.
+    std::array<std::uint32_t, lag> words_{};
+    unsigned next_ = lag;
+};
+
+// Whether rand() after srand(seed) gives RandSequence(seed)'s first draws (at
+// least 64 compared). Seeds rand with srand(seed) again before it returns, so
+// that rand() starts the table either way.
+bool randFollowsSequence(std::uint32_t seed);
+
+}  // namespace gaussian_noise

@@ -1,0 +1,116 @@
+#include "rand_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace gaussian_noise {
+namespace {
+
+constexpr std::uint32_t spreadSeeds[] = {0, 1, 2, 42, 1000, 2147483647, 2147483648, 4294967295, 1733011200, 3141592653};
+
+TEST(RandSequence, GivesTheDrawsOfTheCLibrarysRand) {
+    constexpr int draws = 10'000'000;
+    for (const std::uint32_t seed : spreadSeeds) {
+        std::srand(seed);
+        RandSequence copy(seed);
+        int same = 0;
+        while (same < draws && copy() == std::rand()) ++same;
+        EXPECT_EQ(same, draws) << "seed " << seed << " differs from rand() at draw " << same;
+    }
+}
+
+// Distances to skip: the edges of a block of 31 words, both sides of powers
+// of two, and random ones; each from a few places within a block.
+std::vector<std::uint64_t> distancesUpTo(std::uint64_t largest) {
+    std::vector<std::uint64_t> distances = {0, 1, 2, 3, 30, 31, 32, 33, 61, 62, 63, 93};
+    for (std::uint64_t power = 64; power + 1 <= largest; power *= 2) {
+        distances.insert(distances.end(), {power - 1, power, power + 1});
+    }
+    std::mt19937_64 random(14);
+    for (int i = 0; i < 40; ++i) distances.push_back(random() % largest);
+    return distances;
+}
+constexpr std::uint64_t drawsBefore[] = {0, 1, 29, 30, 31, 47};
+
+TEST(RandSequence, SkipLandsWhereSteppingDoes) {
+    constexpr std::uint64_t largest = 100'000'000;
+    constexpr std::uint32_t seed = 1733011200;
+    const std::vector<std::uint64_t> distances = distancesUpTo(largest);
+    // The draws at every place a skip should land on, and the two after it.
+    std::map<std::uint64_t, std::int32_t> expected;
+    for (const std::uint64_t before : drawsBefore) {
+        for (const std::uint64_t distance : distances) {
+            for (std::uint64_t after = 0; after < 3; ++after) expected[before + distance + after] = 0;
+        }
+    }
+    RandSequence stepping(seed);
+    std::uint64_t place = 0;
+    for (auto& [at, draw] : expected) {
+        for (; place < at; ++place) stepping();
+        draw = stepping();
+        ++place;
+    }
+    for (const std::uint64_t before : drawsBefore) {
+        for (const std::uint64_t distance : distances) {
+            RandSequence skipping(seed);
+            for (std::uint64_t i = 0; i < before; ++i) skipping();
+            skipping.skip(distance);
+            for (std::uint64_t after = 0; after < 3; ++after) {
+                ASSERT_EQ(skipping(), expected.at(before + distance + after))
+                    << "skip of " << distance << " after " << before << " draws, draw " << after;
+            }
+        }
+    }
+}
+
+// Beyond what stepping can reach: two skips make their sum, and a skip
+// followed by a few draws is the longer skip.
+TEST(RandSequence, SkipsAgreeWithEachOtherFarAhead) {
+    constexpr std::uint64_t largest = 1'000'000'000'000;
+    const std::vector<std::uint64_t> distances = distancesUpTo(largest);
+    std::mt19937_64 random(41);
+    for (const std::uint64_t distance : distances) {
+        const std::uint64_t before = drawsBefore[distance % std::size(drawsBefore)];
+        const std::uint64_t other = random() % largest;
+        RandSequence once(1000);
+        for (std::uint64_t i = 0; i < before; ++i) once();
+        RandSequence twice = once;
+        RandSequence stepped = once;
+        once.skip(distance + other);
+        twice.skip(distance);
+        twice.skip(other);
+        ASSERT_EQ(once(), twice()) << distance << " + " << other;
+        stepped.skip(distance);
+        for (std::uint64_t steps = 0; steps < 40; ++steps) {
+            RandSequence longer(1000);
+            for (std::uint64_t i = 0; i < before; ++i) longer();
+            longer.skip(distance + steps);
+            ASSERT_EQ(stepped(), longer()) << distance << " then " << steps << " draws";
+        }
+    }
+    // The longest skip of all, short of no overflow.
+    RandSequence whole(7);
+    RandSequence stepped(7);
+    whole.skip(UINT64_MAX);
+    stepped.skip(UINT64_MAX - 33);
+    for (int i = 0; i < 33; ++i) stepped();
+    EXPECT_EQ(whole(), stepped());
+}
+
+TEST(RandSequence, RandFollowsItUnderThisCLibraryAndStartsAgain) {
+    for (const std::uint32_t seed : spreadSeeds) {
+        std::srand(seed);
+        const int first = std::rand();
+        EXPECT_TRUE(randFollowsSequence(seed)) << "seed " << seed;
+        EXPECT_EQ(std::rand(), first) << "seed " << seed;
+    }
+}
+
+}  // namespace
+}  // namespace gaussian_noise
