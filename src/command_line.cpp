@@ -41,6 +41,13 @@ const std::string_view helpText =
     "      --lossless     write each sample as the shortest text that reads back\n"
     "                     as exactly the same single-precision value\n"
     "      --progress     report progress on standard error\n"
+    "      --format=FORMAT\n"
+    "                     write the table as FORMAT: csv (the default), npy\n"
+    "                     (NumPy's .npy, to generated_noise.npy) or f32 (the\n"
+    "                     samples alone, to generated_noise.f32). The binary\n"
+    "                     formats hold each sample exactly, as a little-endian\n"
+    "                     single-precision value, row after row, and are never\n"
+    "                     written to a terminal\n"
     "  -h, --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -93,7 +100,7 @@ std::string countOutOfRange(std::string_view name, std::string_view text) {
     return "number of " + std::string(name) + " must lie between -2147483648 and 2147483647, not " + quoted(text);
 }
 
-enum class Option { help, version, seed, output, quiet, lossless, progress };
+enum class Option { help, version, seed, output, quiet, lossless, progress, format };
 
 struct OptionName {
     std::string_view longName;
@@ -106,8 +113,22 @@ constexpr OptionName optionNames[] = {
     {"help", 'h', false, Option::help},       {"version", 0, false, Option::version},
     {"seed", 's', true, Option::seed},        {"output", 'o', true, Option::output},
     {"quiet", 'q', false, Option::quiet},     {"lossless", 0, false, Option::lossless},
-    {"progress", 0, false, Option::progress},
+    {"progress", 0, false, Option::progress}, {"format", 0, true, Option::format},
 };
+
+struct FormatName {
+    std::string_view name;
+    TableFormat format;
+};
+
+constexpr FormatName formatNames[] = {{"csv", TableFormat::csv}, {"npy", TableFormat::npy}, {"f32", TableFormat::f32}};
+
+std::optional<TableFormat> readFormat(std::string_view text) {
+    const auto* const found = std::find_if(std::begin(formatNames), std::end(formatNames),
+                                           [&](const FormatName& name) { return name.name == text; });
+    if (found == std::end(formatNames)) return std::nullopt;
+    return found->format;
+}
 
 bool isOption(std::string_view word) {
     if (word.size() > 2 && word.substr(0, 2) == "--") return true;
@@ -135,6 +156,7 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
     CommandLine line;
     RunSettings& settings = line.settings;
 
+    bool outputNamed = false;
     std::size_t next = 0;
     while (next < arguments.size()) {
         const std::string_view word = arguments[next];
@@ -173,6 +195,7 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
             case Option::output:
                 if (value.empty()) return rejected("option " + quoted(typed) + " needs a file name, not ''");
                 settings.output = value;
+                outputNamed = true;
                 break;
             case Option::quiet:
                 settings.quiet = true;
@@ -183,8 +206,18 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
             case Option::progress:
                 settings.progress = true;
                 break;
+            case Option::format: {
+                const std::optional<TableFormat> format = readFormat(value);
+                if (!format) return rejected("unknown format " + quoted(value) + "; the formats are csv, npy and f32");
+                settings.format = *format;
+                break;
+            }
         }
     }
+    if (settings.format != TableFormat::csv && settings.cellText == CellText::lossless) {
+        return rejected("option '--lossless' is for text tables only: binary formats are exact already");
+    }
+    if (!outputNamed) settings.output = defaultTableNameFor(settings.format);
 
     const std::span<char* const> values = arguments.subspan(next);
     if (values.size() < 4) return rejected(std::string(usageText));

@@ -23,8 +23,10 @@ struct CommandLine {
 // ends the options) or is exactly -h, -o, -q or -s; the first other argument
 // starts the four values, so negative numbers are values. Help and version
 // answer as soon as they are read. Mean and variance are read like atof, the
-// counts like atoi; arguments after the fourth value are ignored. Rejected:
-// an unknown or malformed option, a bad seed, an empty output name, fewer
+// counts like atoi; arguments after the fourth value are ignored. Without
+// --output the table goes to the default name of its format. Rejected:
+// an unknown or malformed option, a bad seed, an empty output name, an
+// unknown format, --lossless with a binary format, fewer
 // than four values, a negative or not-a-number variance, and a count outside
 // the signed 32-bit range.
 CommandLine parseCommandLine(std::span<char* const> arguments);
