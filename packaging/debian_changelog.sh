@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Writes the Debian changelog of a package to standard output from
 # CHANGELOG.md: each "## VERSION - YYYY-MM-DD HH:MM UTC" heading opens an entry, each
-# "- " line starts a change and each indented line continues one. Fails unless
-# the newest entry is VERSION, so the package never ships a stale changelog.
+# "- " line starts a change and each indented line continues one; a
+# "## Unreleased" section, changes not yet in a version, is left out. Fails
+# unless the newest version is VERSION, so the package never ships a stale
+# changelog.
 # Usage: debian_changelog.sh CHANGELOG.md PACKAGE VERSION MAINTAINER
 set -euo pipefail
 changelog=$1 package=$2 version=$3 maintainer=$4
 
-newest=$(sed -n '/^## /{s/^## \([^ ]*\) - .*/\1/p;q}' "$changelog")
+newest=$(sed -n '/^## Unreleased$/d;/^## /{s/^## \([^ ]*\) - .*/\1/p;q}' "$changelog")
 if [[ $newest != "$version" ]]; then
   echo "debian_changelog.sh: the newest entry of $changelog is '$newest', not $version" >&2
   exit 1
@@ -18,7 +20,9 @@ trailer() {
   printf '\n -- %s  %s\n' "$maintainer" "$(date -u -R -d "$date")"
 }
 while IFS= read -r line || [[ -n $line ]]; do
-  if [[ $line == "## "* ]]; then
+  if [[ $line == "## Unreleased" ]]; then
+    continue
+  elif [[ $line == "## "* ]]; then
     if [[ -n $date ]]; then
       trailer
       echo
