@@ -33,10 +33,10 @@ bool BlockWriter::flush() noexcept {
 bool BlockWriter::put(std::string_view text) noexcept {
     while (!text.empty()) {
         if (end_ == limit_ && !flush()) return false;
-        const std::size_t size = std::min(text.size(), static_cast<std::size_t>(limit_ - end_));
-        std::memcpy(end_, text.data(), size);
-        end_ += size;
-        text.remove_prefix(size);
+        const std::size_t piece = std::min(text.size(), static_cast<std::size_t>(limit_ - end_));
+        std::memcpy(end_, text.data(), piece);
+        end_ += piece;
+        text.remove_prefix(piece);
     }
     return error_ == 0;
 }

@@ -116,18 +116,13 @@ constexpr OptionName optionNames[] = {
     {"progress", 0, false, Option::progress}, {"format", 0, true, Option::format},
 };
 
-struct FormatName {
-    std::string_view name;
-    TableFormat format;
-};
-
-constexpr FormatName formatNames[] = {{"csv", TableFormat::csv}, {"npy", TableFormat::npy}, {"f32", TableFormat::f32}};
+// The formats by name, in the order of TableFormat.
+constexpr std::string_view formatNames[] = {"csv", "npy", "f32"};
 
 std::optional<TableFormat> readFormat(std::string_view text) {
-    const auto* const found = std::find_if(std::begin(formatNames), std::end(formatNames),
-                                           [&](const FormatName& name) { return name.name == text; });
+    const auto* const found = std::find(std::begin(formatNames), std::end(formatNames), text);
     if (found == std::end(formatNames)) return std::nullopt;
-    return found->format;
+    return static_cast<TableFormat>(found - std::begin(formatNames));
 }
 
 bool isOption(std::string_view word) {

@@ -229,8 +229,9 @@ TEST(ReadTable, BinaryTablesHoldTheSamplesOfTheLosslessTextBitForBit) {
     EXPECT_EQ(bitsOfText(r.out), expected);
 
     // The example scripts print the summary of the samples themselves.
-    std::vector<double> samples;
-    for (const std::uint32_t bits : expected) samples.push_back(std::bit_cast<float>(bits));
+    std::vector<double> samples(expected.size());
+    std::transform(expected.begin(), expected.end(), samples.begin(),
+                   [](std::uint32_t bits) { return std::bit_cast<float>(bits); });
     const Summary summary = summariseSamples(samples, 30, 40);
     for (const std::vector<std::string>& script :
          {std::vector<std::string>{PYTHON_PATH, EXAMPLES_DIRECTORY "/read_table.py"},
