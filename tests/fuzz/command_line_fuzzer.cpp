@@ -50,7 +50,7 @@ bool valuesStandAt(const std::vector<std::string_view>& words, std::size_t first
 void checkAccepted(const std::vector<std::string_view>& words, const RunSettings& settings) {
     bool valuesFound = false;
     bool seedFound = !settings.seed.has_value();
-    bool outputFound = settings.output == gaussian_noise::defaultTableName;
+    bool outputFound = settings.output == gaussian_noise::defaultTableNameFor(settings.format);
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string_view word = words[i];
         valuesFound = valuesFound || valuesStandAt(words, i, settings);
@@ -63,6 +63,9 @@ void checkAccepted(const std::vector<std::string_view>& words, const RunSettings
     require(valuesFound && seedFound && outputFound);
     require(!settings.output.empty());
     require(!std::isnan(settings.variance) && settings.variance >= 0.0F);
+    // Binary formats are exact: lossless text never goes with them.
+    require(settings.format == gaussian_noise::TableFormat::csv ||
+            settings.cellText == gaussian_noise::CellText::general);
 }
 
 }  // namespace
