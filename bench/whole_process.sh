@@ -10,7 +10,9 @@
 # number text variant in use, the median wall times, their ratios, the tool's
 # peak memory for 10^6, 10^7 and 10^8 cells, and whether the tool's file
 # equals the stream writer's for the same seed. The 10^8-cell run writes about
-# 900 MB; its file is deleted after each run. Exits 1 if the files differ.
+# 900 MB; its file is deleted after each run. A second table times the binary
+# formats against text and against numpy writing the same array. Exits 1 if
+# the files differ.
 set -euo pipefail
 export LC_ALL=C  # a decimal point in EPOCHREALTIME and in awk
 cd "$(dirname "$0")/.."
@@ -160,4 +162,65 @@ seen. Machine: $(lscpu | awk -F ': *' '/^Model name:/ && !seen++ { print $2 }'),
 load average before the runs $load_before; $(date -u +%F).
 EOF
 
-[[ $same_files == yes ]]
+# --- Binary formats (--format=npy, --format=f32) ------------------------------
+# 10^7 cells to a file as text, as .npy and as bare singles, interleaved with
+# numpy writing the same number of float32 normals with np.save, in one loop of
+# its own. OPENBLAS_CORETYPE and OPENBLAS_L2_SIZE, set on some processors to
+# keep old OpenBLAS builds safe, slow a current numpy: they are unset for the
+# numpy command alone (standard_normal and save call no BLAS kernel anyway).
+binary_formats() {
+  local python=/usr/bin/python3 csv=() npy=() f32=() numpy=() same_bytes=yes numpy_note=""
+  local numpy_script='import numpy as np
+np.save("numpy.npy", np.random.default_rng().standard_normal((1000, 10000), dtype=np.float32))'
+  if ! "$python" -c 'import numpy' 2>/dev/null; then
+    numpy_note="skipped: no numpy for $python (apt-get install python3-numpy)"
+  fi
+  for ((i = 1; i <= repetitions; i++)); do
+    echo "binary formats, repetition $i of $repetitions" >&2
+    run "$tool" 0 1 1000 10000
+    csv+=("$seconds")
+    run "$tool" --format=npy 0 1 1000 10000
+    npy+=("$seconds")
+    rm -f generated_noise.npy
+    run "$tool" --format=f32 0 1 1000 10000
+    f32+=("$seconds")
+    rm -f generated_noise.f32
+    if [[ -z $numpy_note ]]; then
+      run env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE "$python" -c "$numpy_script"
+      numpy+=("$seconds")
+      rm -f numpy.npy
+    fi
+  done
+  # The .npy file is its 128-byte header and then the f32 file's bytes.
+  "$tool" -q -s 5 --format=npy -o seeded.npy 0 1 1000 10000
+  "$tool" -q -s 5 --format=f32 -o seeded.f32 0 1 1000 10000
+  cmp <(tail -c +129 seeded.npy) seeded.f32 >&2 || same_bytes=no
+  rm -f seeded.npy seeded.f32
+
+  local t_csv t_npy t_f32 npy_over_csv t_numpy
+  t_csv=$(median "${csv[@]}") t_npy=$(median "${npy[@]}") t_f32=$(median "${f32[@]}")
+  npy_over_csv=$(calc %.2f "$t_npy / $t_csv")
+  if [[ -z $numpy_note ]]; then
+    t_numpy=$(median "${numpy[@]}")
+    numpy_note="$(calc %.3f "$t_numpy") s (numpy $("$python" -c 'import numpy; print(numpy.__version__)'));"
+    numpy_note+=" tool --format=npy / numpy $(calc %.2f "$t_npy / $t_numpy")"
+  fi
+  cat <<EOF
+
+| binary formats, 10^7 cells to a file | result | target | met |
+|---|---|---|---|
+| tool (csv, the default) | $(calc %.3f "$t_csv") s | | |
+| tool --format=npy | $(calc %.3f "$t_npy") s | | |
+| tool --format=f32 | $(calc %.3f "$t_f32") s | | |
+| tool --format=npy / tool | $npy_over_csv | ≤ 0.85 | $(met "$npy_over_csv <= 0.85") |
+| numpy standard_normal(float32) + np.save | $numpy_note | | |
+| npy samples = f32 file, same seed | $same_bytes | yes | $same_bytes |
+
+Medians of $repetitions interleaved runs of each, in the same run as the table above.
+EOF
+  [[ $same_bytes == yes ]]
+}
+binary_ok=yes
+binary_formats || binary_ok=no
+
+[[ $same_files == yes && $binary_ok == yes ]]

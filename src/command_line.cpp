@@ -46,6 +46,13 @@ const std::string_view helpText =
     "      --lossless     write each sample as the shortest text that reads back\n"
     "                     as exactly the same single-precision value\n"
     "      --progress     report progress on standard error\n"
+    "      --format=FORMAT\n"
+    "                     write the table as FORMAT: csv (the default), npy\n"
+    "                     (NumPy's .npy, to generated_noise.npy) or f32 (the\n"
+    "                     samples alone, to generated_noise.f32). The binary\n"
+    "                     formats hold each sample exactly, as a little-endian\n"
+    "                     single-precision value, row after row, and are never\n"
+    "                     written to a terminal\n"
     "  -h, --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -98,7 +105,7 @@ std::string countOutOfRange(std::string_view name, std::string_view text) {
     return "number of " + std::string(name) + " must lie between -2147483648 and 2147483647, not " + quoted(text);
 }
 
-enum class Option { help, version, seed, output, quiet, lossless, progress };
+enum class Option { help, version, seed, output, quiet, lossless, progress, format };
 
 struct OptionName {
     std::string_view longName;
@@ -114,8 +121,17 @@ constexpr OptionName optionNames[] = {
     {"help", 'h', false, Option::help},       {"version", 0, false, Option::version},
     {"seed", 's', true, Option::seed},        {"output", 'o', true, Option::output},
     {"quiet", 'q', false, Option::quiet},     {"lossless", 0, false, Option::lossless},
-    {"progress", 0, false, Option::progress},
+    {"progress", 0, false, Option::progress}, {"format", 0, true, Option::format},
 };
+
+// The formats by name, in the order of TableFormat.
+constexpr std::string_view formatNames[] = {"csv", "npy", "f32"};
+
+std::optional<TableFormat> readFormat(std::string_view text) {
+    const auto* const found = std::find(std::begin(formatNames), std::end(formatNames), text);
+    if (found == std::end(formatNames)) return std::nullopt;
+    return static_cast<TableFormat>(found - std::begin(formatNames));
+}
 
 const OptionName* findLongOption(std::string_view name) {
     const auto* const found = std::find_if(std::begin(optionNames), std::end(optionNames),
@@ -180,6 +196,15 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
         case Option::progress:
             settings.progress = true;
             return true;
+        case Option::format: {
+            const std::optional<TableFormat> format = readFormat(value);
+            if (!format) {
+                line.error = "unknown format " + quoted(value) + "; the formats are csv, npy and f32";
+                return false;
+            }
+            settings.format = *format;
+            return true;
+        }
     }
     return true;
 }
@@ -241,6 +266,7 @@ bool readShortOptions(CommandLine& line, std::string_view word, std::span<char* 
 CommandLine parseCommandLine(std::span<char* const> arguments) {
     CommandLine line;
     RunSettings& settings = line.settings;
+    settings.output.clear();  // until an option names it: its format's default name
 
     // Options may stand anywhere, as with GNU getopt; the other arguments are
     // the four values, in order, then extras that are ignored.
@@ -260,6 +286,10 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
             values[valueCount++] = argument;
         }
     }
+    if (settings.format != TableFormat::csv && settings.cellText == CellText::lossless) {
+        return rejected("option '--lossless' is for text tables only: binary formats are exact already");
+    }
+    if (settings.output.empty()) settings.output = defaultTableNameFor(settings.format);
 
     if (valueCount < values.size()) return rejected(std::string(usageText));
     settings.mean = toFloat(std::strtod(values[0], nullptr));

@@ -27,8 +27,10 @@ struct CommandLine {
 // The first four other arguments are the values; the rest are ignored. Help
 // and version answer as soon as they are read. Mean and variance are read
 // like atof, the counts like atoi. Rejected: an unknown or malformed option,
-// a bad seed, an empty output name, fewer than four values, a negative or
-// not-a-number variance, and a count outside the signed 32-bit range.
+// a bad seed, an empty output name, an unknown format, --lossless with a
+// binary format, fewer than four values, a negative or not-a-number
+// variance, and a count outside the signed 32-bit range. Without --output
+// the table goes to the default name of its format.
 CommandLine parseCommandLine(std::span<char* const> arguments);
 
 extern const std::string_view usageText;

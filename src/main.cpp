@@ -1,6 +1,6 @@
 // gaussian_noise [OPTION]... MEAN VARIANCE RUNS SAMPLES: echoes the settings
-// and writes a table of Gaussian noise to generated_noise.csv or to the file
-// the options name.
+// and writes a table of Gaussian noise to generated_noise.csv (or .npy, .f32
+// for the binary formats) or to the file the options name.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -79,6 +79,14 @@ std::int64_t cellCount(const RunSettings& settings) {
     return std::int64_t{settings.runs} * settings.samplesPerRun;
 }
 
+// Binary bytes would garble a terminal and help nobody: a binary table must
+// go to a file or a pipe. True, after saying so, when it would go to one.
+bool refusedTerminal(const RunSettings& settings, int fd) {
+    if (settings.format == TableFormat::csv || ::isatty(fd) == 0) return false;
+    report("will not write a binary table to a terminal; use -o FILE or a redirection");
+    return true;
+}
+
 // Opens the output (or takes standard output for "-"), writes the table and
 // closes it, reporting any failure with the output's name.
 int writeTable(const RunSettings& settings) {
@@ -89,6 +97,10 @@ int writeTable(const RunSettings& settings) {
     if (fd < 0) {
         reportSystemError("cannot open", name, errno);
         return exitFailure;
+    }
+    if (!toStandardOutput && refusedTerminal(settings, fd)) {
+        ::close(fd);
+        return exitUsage;
     }
     std::optional<Progress> progress;
     if (settings.progress) progress.emplace(STDERR_FILENO, cellCount(settings), ::isatty(STDERR_FILENO) != 0);
@@ -128,6 +140,7 @@ int main(int argc, char** argv) {
             break;
     }
     const RunSettings& settings = line.settings;
+    if (settings.output == standardOutputName && refusedTerminal(settings, STDOUT_FILENO)) return exitUsage;
     // A seed of N gives the table of a run started at second N of the clock.
     std::srand(settings.seed ? *settings.seed : static_cast<unsigned>(std::time(nullptr)));
     if (!settings.quiet) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "binary_table.h"
 #include "generator.h"
 #include "number_text.h"
 #include "shortest_text.h"
@@ -22,16 +23,19 @@ char* writeShortestCells(char* out, std::span<const float> samples) {
     return out;
 }
 
-// How the cells are written, and the room each may take while it is: its
-// text, its comma, and the scratch bytes a formatter may store past them.
+// How the cells are written, the room each may take while it is (its text,
+// its comma, and the scratch bytes a formatter may store past them), and
+// whether a line feed separates the rows.
 struct CellFormat {
     char* (*write)(char*, std::span<const float>);
     std::size_t room;
+    bool rowSeparators;
 };
 
-CellFormat cellFormat(CellText text) {
-    if (text == CellText::lossless) return {writeShortestCells, shortestRoom + 1};
-    return {writeGeneralCells, generalRoom};
+CellFormat cellFormat(const RunSettings& settings) {
+    if (settings.format != TableFormat::csv) return {writeLittleEndianSingles, binarySampleSize, false};
+    if (settings.cellText == CellText::lossless) return {writeShortestCells, shortestRoom + 1, true};
+    return {writeGeneralCells, generalRoom, true};
 }
 
 }  // namespace
@@ -42,10 +46,11 @@ bool writeNoiseTable(BlockWriter& out, const RunSettings& settings, Progress* pr
     // the formatter. The order of the cells is the order of the draws.
     constexpr std::int32_t batchSize = 256;
     std::array<float, batchSize> batch{};
-    const CellFormat format = cellFormat(settings.cellText);
+    const CellFormat format = cellFormat(settings);
+    if (settings.format == TableFormat::npy && !out.put(npyHeader(settings.runs, settings.samplesPerRun))) return false;
     std::int64_t cells = 0;
     for (std::int32_t run = 0; run < settings.runs; ++run) {
-        if (run != 0) {
+        if (run != 0 && format.rowSeparators) {
             if (!out.makeRoom(1)) return false;
             char* end = out.end();
             *end++ = '\n';

@@ -15,7 +15,24 @@ enum class CellText {
     lossless,  // the shortest text that reads back as the same float
 };
 
+// How the table is written: comma-separated text, or the samples as
+// little-endian single-precision values, with (npy) or without (f32) the
+// header of NumPy's .npy format.
+enum class TableFormat { csv, npy, f32 };
+
 inline constexpr const char* defaultTableName = "generated_noise.csv";
+// The file each format goes to when no output is named.
+constexpr const char* defaultTableNameFor(TableFormat format) {
+    switch (format) {
+        case TableFormat::npy:
+            return "generated_noise.npy";
+        case TableFormat::f32:
+            return "generated_noise.f32";
+        case TableFormat::csv:
+            break;
+    }
+    return defaultTableName;
+}
 // The output name that stands for standard output.
 inline constexpr std::string_view standardOutputName = "-";
 
@@ -28,7 +45,8 @@ struct RunSettings {
     std::optional<std::uint32_t> seed;      // the clock's second when empty
     std::string output = defaultTableName;  // standardOutputName for standard output
     bool quiet = false;                     // no echo of the four values
-    CellText cellText = CellText::general;
+    CellText cellText = CellText::general;  // csv only: binary formats are exact
+    TableFormat format = TableFormat::csv;
     bool progress = false;  // report progress on standard error
 };
 

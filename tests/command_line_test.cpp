@@ -99,6 +99,19 @@ TEST(CommandLine, ReadsOptionsBeforeTheValues) {
     EXPECT_EQ(settings.output, "generated_noise.csv");
     EXPECT_FALSE(settings.quiet || settings.progress);
     EXPECT_EQ(settings.cellText, CellText::general);
+    EXPECT_EQ(settings.format, TableFormat::csv);
+}
+
+TEST(CommandLine, ReadsTheFormatAndNamesItsDefaultFile) {
+    EXPECT_EQ(settingsOf({"--format=npy", "0", "1", "2", "3"}).output, "generated_noise.npy");
+    EXPECT_EQ(settingsOf({"--format", "f32", "0", "1", "2", "3"}).output, "generated_noise.f32");
+    EXPECT_EQ(settingsOf({"--format=f32", "0", "1", "2", "3"}).format, TableFormat::f32);
+    RunSettings settings = settingsOf({"-o", "t.bin", "--format=npy", "--progress", "0", "1", "2", "3"});
+    EXPECT_EQ(settings.format, TableFormat::npy);
+    EXPECT_EQ(settings.output, "t.bin");
+    settings = settingsOf({"--format=npy", "--lossless", "--format=csv", "0", "1", "2", "3"});
+    EXPECT_EQ(settings.output, "generated_noise.csv");  // the last format counts
+    EXPECT_EQ(settings.cellText, CellText::lossless);
 }
 
 TEST(CommandLine, ReadsShortOptionsWithTheirValuesAndInBundles) {
@@ -162,6 +175,11 @@ TEST(CommandLine, RejectsBadOptionsNamingThem) {
         {{"--output=", "1", "2", "3", "4"}, "'--output'"},
         {{"-o", "", "1", "2", "3", "4"}, "'-o'"},
         {{"--quiet=yes", "1", "2", "3", "4"}, "'--quiet'"},
+        {{"--format=NPY", "1", "2", "3", "4"}, "unknown format 'NPY'"},
+        {{"--format=", "1", "2", "3", "4"}, "unknown format ''"},
+        {{"--format"}, "'--format'"},
+        {{"--lossless", "--format=npy", "1", "2", "3", "4"}, "binary formats are exact already"},
+        {{"--format=f32", "--lossless", "1", "2", "3", "4"}, "binary formats are exact already"},
         {{"--seed=5", "1", "2", "3"}, "usage: gaussian_noise"},
     };
     for (const auto& [words, named] : cases) {

@@ -56,9 +56,11 @@ expect() {
   fi
 }
 
-all_options="--help --lossless --output= --progress --quiet --seed= --version -h -o -q -s"
+all_options="--format= --help --lossless --output= --progress --quiet --seed= --version -h -o -q -s"
 expect "gaussian_noise -" "$all_options"
-expect "gaussian_noise --" "--help --lossless --output= --progress --quiet --seed= --version"
+expect "gaussian_noise --" "--format= --help --lossless --output= --progress --quiet --seed= --version"
+expect "gaussian_noise --format=" "csv f32 npy"
+expect "gaussian_noise --format n" "npy"
 expect "gaussian_noise --ou" "--output="
 expect "gaussian_noise -q 0 1 --v" "--version"
 expect "gaussian_noise -o ta" "table.csv"

@@ -189,6 +189,10 @@ TEST_F(EndToEnd, HelpAndManPageNameTheSameArgumentsOptionsAndStatuses) {
                                    "--quiet",
                                    "--lossless",
                                    "--progress",
+                                   "--format",
+                                   "generated_noise.npy",
+                                   "generated_noise.f32",
+                                   "little-endian",
                                    "4294967295",
                                    "--seed=$(date +%s)"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;

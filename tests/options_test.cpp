@@ -1,4 +1,5 @@
-// End-to-end tests of the options: seed, output, quiet, lossless text and progress.
+// End-to-end tests of the options: seed, output, quiet, lossless text, progress
+// and the binary formats.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -126,13 +128,17 @@ TEST_F(Options, RejectedOptionsLeaveEveryFileAlone) {
          std::vector<std::vector<std::string>>{{"--seed=12x", "-o", "kept.csv", "0", "1", "1", "1"},
                                                {"-o", "kept.csv", "--bogus", "0", "1", "1", "1"},
                                                {"-o", "kept.csv", "--output=", "0", "1", "1", "1"},
-                                               {"-o", "kept.csv", "-s"}}) {
+                                               {"-o", "kept.csv", "-s"},
+                                               {"--format=npy", "--lossless", "0", "1", "1", "1"},
+                                               {"-o", "kept.csv", "--lossless", "--format=f32", "0", "1", "1", "1"},
+                                               {"--format=xml", "0", "1", "1", "1"}}) {
         const ToolRun result = run(arguments);
         EXPECT_EQ(result.exitStatus, 2);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_EQ(text("kept.csv"), "kept");
         EXPECT_EQ(text("generated_noise.csv"), "old");
+        EXPECT_FALSE(fs::exists(path("generated_noise.npy")) || fs::exists(path("generated_noise.f32")));
     }
 }
 
@@ -233,6 +239,59 @@ TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
 
     run({"-q", "-s", "4", "-o", "plain.csv", "0", "1", "100", "10000"});
     EXPECT_EQ(text("generated_noise.csv"), text("plain.csv"));
+}
+
+// The reference samples for a seed as little-endian single-precision bytes.
+std::string referenceSingles(unsigned seed, float mean, float variance, int cells) {
+    std::srand(seed);
+    std::string bytes;
+    for (int cell = 0; cell < cells; ++cell) {
+        const auto bits = std::bit_cast<std::uint32_t>(reference::nextSample(mean, variance));
+        for (unsigned shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((bits >> shift) & 0xFFU);
+    }
+    return bytes;
+}
+
+TEST_F(Options, BinaryFormatsHoldTheDrawnSamplesNaNBitsIncluded) {
+    writeFile(path("generated_noise.csv"), "old");
+    const ToolRun f32 = run({"--format=f32", "-s", "11", "1.7", "3.3", "20", "30"});
+    EXPECT_EQ(f32.exitStatus, 0);
+    EXPECT_EQ(f32.out, echo("1.7", "3.3", "20", "30"));
+    EXPECT_EQ(text("generated_noise.f32"), referenceSingles(11, 1.7F, 3.3F, 600));
+    EXPECT_EQ(text("generated_noise.csv"), "old");
+    // The npy file is a header and the same bytes.
+    ASSERT_EQ(run({"--format", "npy", "-q", "-s", "11", "1.7", "3.3", "20", "30"}).exitStatus, 0);
+    EXPECT_EQ(text("generated_noise.npy").substr(128), text("generated_noise.f32"));
+
+    const ToolRun piped = run({"--format=f32", "--progress", "-o", "-", "-s", "12", "-nan", "1", "2", "3"});
+    EXPECT_EQ(piped.exitStatus, 0);
+    // The mean as the tool reads it, at run time: a constant NaN may be folded to another.
+    EXPECT_EQ(piped.out, referenceSingles(12, std::strtof("-nan", nullptr), 1.0F, 6));
+    EXPECT_EQ(piped.err.find(echo("-nan", "1", "2", "3")), 0U) << piped.err;
+    EXPECT_NE(piped.err.find("100%, 6 of 6 cells, "), std::string::npos) << piped.err;
+}
+
+TEST_F(Options, BinaryFormatsRefuseATerminal) {
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    char terminal[64] = {};
+    ASSERT_EQ(::ttyname_r(slave, terminal, sizeof terminal), 0);
+    const std::string refusal =
+        "gaussian_noise: will not write a binary table to a terminal; use -o FILE or a redirection\n";
+
+    const ToolRun piped = run({"--format=npy", "-o", "-", "0", "1", "2", "3"}, {.standardOutput = terminal});
+    EXPECT_EQ(piped.exitStatus, 2);
+    EXPECT_EQ(piped.err, refusal);  // refused before the echo
+    const ToolRun named = run({"--format=f32", "-q", "-o", terminal, "0", "1", "2", "3"});
+    EXPECT_EQ(named.exitStatus, 2);
+    EXPECT_EQ(named.err, refusal);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    char shown[64];
+    EXPECT_LE(::read(master, shown, sizeof shown), 0);                         // nothing reached the terminal
+    EXPECT_EQ(run({"-q", "-o", terminal, "0", "0", "1", "1"}).exitStatus, 0);  // text still does
+    ::close(slave);
+    ::close(master);
 }
 
 }  // namespace

@@ -89,8 +89,18 @@ mutant quick room-beyond-the-buffer-granted src/block_writer.h \
 
 # --- the table's layout, src/noise_table.cpp
 t=src/noise_table.cpp
-mutant full line-feed-before-the-first-row $t 'if (run != 0) {' 'if (run >= 0) {'
+mutant full line-feed-before-the-first-row $t 'if (run != 0 && format.rowSeparators) {' 'if (run >= 0 && format.rowSeparators) {'
 mutant full last-block-not-flushed $t 'if (!out.flush()) return false;' 'if (false) return false;'
+mutant full line-feeds-in-binary $t 'binarySampleSize, false}' 'binarySampleSize, true}'
+mutant full npy-without-header $t 'settings.format == TableFormat::npy &&' 'settings.format == TableFormat::f32 &&'
+
+# --- the binary formats, src/binary_table.cpp
+b=src/binary_table.cpp
+mutant full bytewise-most-significant-first $b 'static_cast<char>(bits & 0xFFU)' 'static_cast<char>((bits >> 24U) & 0xFFU)'
+mutant full npy-header-length-off-by-one $b 'const std::size_t length = dictionary.size();' \
+  'const std::size_t length = dictionary.size() + 1;'
+mutant full npy-data-on-16-bytes $b 'alignment = 64;' 'alignment = 16;'
+mutant full npy-negative-dimension $b 'std::to_string(std::max(count, 0))' 'std::to_string(count)'
 
 # Every mutant's text must be found exactly once, checked before any build.
 stale=0

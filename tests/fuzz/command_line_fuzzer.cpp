@@ -93,7 +93,7 @@ void checkAccepted(const std::vector<std::string_view>& words, const RunSettings
     if (settings.seed) {
         require(valueGiven(words, "seed", 's', [&](std::string_view text) { return spells(text, *settings.seed); }));
     }
-    if (settings.output != gaussian_noise::defaultTableName) {
+    if (settings.output != gaussian_noise::defaultTableNameFor(settings.format)) {
         require(valueGiven(words, "output", 'o', [&](std::string_view text) { return text == settings.output; }));
     }
     require(!settings.quiet || flagGiven(words, "quiet", 'q'));
@@ -101,6 +101,9 @@ void checkAccepted(const std::vector<std::string_view>& words, const RunSettings
     require(!settings.progress || flagGiven(words, "progress", 0));
     require(!settings.output.empty());
     require(!std::isnan(settings.variance) && settings.variance >= 0.0F);
+    // Binary formats are exact: lossless text never goes with them.
+    require(settings.format == gaussian_noise::TableFormat::csv ||
+            settings.cellText == gaussian_noise::CellText::general);
 }
 
 }  // namespace
