@@ -3,11 +3,13 @@
 # CHANGELOG.md: each "## VERSION - YYYY-MM-DD HH:MM UTC" heading opens an entry, each
 # "- " line starts a change and each indented line continues one. Fails unless
 # the newest entry is VERSION, so the package never ships a stale changelog.
+# An "## Unreleased" section at the top holds changes not yet in a version:
+# it is left out.
 # Usage: debian_changelog.sh CHANGELOG.md PACKAGE VERSION MAINTAINER
 set -euo pipefail
 changelog=$1 package=$2 version=$3 maintainer=$4
 
-newest=$(sed -n '/^## /{s/^## \([^ ]*\) - .*/\1/p;q}' "$changelog")
+newest=$(sed -n '/^## Unreleased$/d; /^## /{s/^## \([^ ]*\) - .*/\1/p;q}' "$changelog")
 if [[ $newest != "$version" ]]; then
   echo "debian_changelog.sh: the newest entry of $changelog is '$newest', not $version" >&2
   exit 1
@@ -17,8 +19,14 @@ date=""
 trailer() {
   printf '\n -- %s  %s\n' "$maintainer" "$(date -u -R -d "$date")"
 }
+unreleased=false
 while IFS= read -r line || [[ -n $line ]]; do
+  if [[ $line == "## Unreleased" ]]; then
+    unreleased=true
+    continue
+  fi
   if [[ $line == "## "* ]]; then
+    unreleased=false
     if [[ -n $date ]]; then
       trailer
       echo
@@ -26,6 +34,8 @@ while IFS= read -r line || [[ -n $line ]]; do
     entry=${line#"## "}
     printf '%s (%s) unstable; urgency=medium\n\n' "$package" "${entry%% - *}"
     date=${entry#* - }
+  elif $unreleased; then
+    continue
   elif [[ -n $date && $line == "- "* ]]; then
     printf '  * %s\n' "${line#"- "}"
   elif [[ -n $date && $line == "  "* ]]; then
