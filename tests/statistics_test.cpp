@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(Statistics, GeneratorNoise,
                                            Setting{-3.0F, 16.0F, 4242U}));
 
 // Correlation of two equally long sequences, cell by cell.
-double correlation(std::span<const double> a, std::span<const double> b) {
+double cellByCellCorrelation(std::span<const double> a, std::span<const double> b) {
     const auto n = static_cast<double>(a.size());
     const double meanA = std::accumulate(a.begin(), a.end(), 0.0) / n;
     const double meanB = std::accumulate(b.begin(), b.end(), 0.0) / n;
@@ -192,7 +192,7 @@ TEST(NearbySeeds, GiveUncorrelatedTables) {
     std::vector<double> previous = table(1U);
     for (unsigned seed = 2U; seed <= 9U; ++seed) {
         std::vector<double> current = table(seed);
-        const double r = correlation(previous, current);
+        const double r = cellByCellCorrelation(previous, current);
         std::printf("seeds %u and %u: correlation %.6f\n", seed - 1U, seed, r);
         EXPECT_LE(std::fabs(r), 5.0 / std::sqrt(static_cast<double>(sampleCount))) << seed - 1U << ' ' << seed;
         previous = std::move(current);
