@@ -170,6 +170,7 @@ std::string manPageText(const fs::path& path) {
 TEST_F(EndToEnd, HelpAndManPageNameTheSameArgumentsOptionsAndStatuses) {
     const std::string help = run({"--help"}).out;
     const std::string man = manPageText(MAN_PAGE_PATH);
+    const std::string readme = readFile(README_PATH);
     for (const std::string word : {"MEAN",
                                    "VARIANCE",
                                    "RUNS",
@@ -197,6 +198,7 @@ TEST_F(EndToEnd, HelpAndManPageNameTheSameArgumentsOptionsAndStatuses) {
                                    "--seed=$(date +%s)"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
         EXPECT_NE(man.find(word), std::string::npos) << word;
+        EXPECT_NE(readme.find(word), std::string::npos) << word;
     }
     EXPECT_NE(help.find("Exit status: 0 on success, 1 if writing standard output or the file\nfails, 2 if the command "
                         "line is rejected"),

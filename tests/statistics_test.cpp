@@ -15,6 +15,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "generator.h"
@@ -161,6 +162,71 @@ TEST_P(GeneratorNoise, IsNormalWithTheAskedMeanAndVariance) {
 INSTANTIATE_TEST_SUITE_P(Statistics, GeneratorNoise,
                          ::testing::Values(Setting{0.0F, 1.0F, 1U}, Setting{5.0F, 0.25F, 20261208U},
                                            Setting{-3.0F, 16.0F, 4242U}));
+
+// Correlation of two equally long sequences, cell by cell.
+double cellByCellCorrelation(std::span<const double> a, std::span<const double> b) {
+    const auto n = static_cast<double>(a.size());
+    const double meanA = std::accumulate(a.begin(), a.end(), 0.0) / n;
+    const double meanB = std::accumulate(b.begin(), b.end(), 0.0) / n;
+    double products = 0.0;
+    double squaresA = 0.0;
+    double squaresB = 0.0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        products += (a[i] - meanA) * (b[i] - meanB);
+        squaresA += (a[i] - meanA) * (a[i] - meanA);
+        squaresB += (b[i] - meanB) * (b[i] - meanB);
+    }
+    return products / std::sqrt(squaresA * squaresB);
+}
+
+// The tables of neighbouring seeds are unrelated: the samples of seed s and
+// seed s + 1, cell by cell, are no more correlated than independent noise
+// (five standard errors).
+TEST(NearbySeeds, GiveUncorrelatedTables) {
+    auto table = [](unsigned seed) {
+        std::srand(seed);
+        std::vector<double> samples(sampleCount);
+        std::generate(samples.begin(), samples.end(), [] { return generateGaussianNoise(0.0F, 1.0F); });
+        return samples;
+    };
+    std::vector<double> previous = table(1U);
+    for (unsigned seed = 2U; seed <= 9U; ++seed) {
+        std::vector<double> current = table(seed);
+        const double r = cellByCellCorrelation(previous, current);
+        std::printf("seeds %u and %u: correlation %.6f\n", seed - 1U, seed, r);
+        EXPECT_LE(std::fabs(r), 5.0 / std::sqrt(static_cast<double>(sampleCount))) << seed - 1U << ' ' << seed;
+        previous = std::move(current);
+    }
+}
+
+// The C library's rand is an additive lagged-Fibonacci generator: each draw
+// is the sum of the draws 3 and 31 places before it, modulo 2^31, or that
+// plus one, the carry out of the low bit that every draw drops from its word.
+TEST(CLibraryGenerator, EachDrawIsTheSumOfTheDraws3And31PlacesBefore) {
+    std::srand(20261208U);
+    std::vector<std::uint32_t> draws(sampleCount);
+    std::generate(draws.begin(), draws.end(), [] { return static_cast<std::uint32_t>(std::rand()); });
+    constexpr std::uint32_t mask = 0x7fffffffU;  // modulo 2^31
+    std::size_t sums = 0;
+    std::size_t carried = 0;
+    for (std::size_t i = 31; i < draws.size(); ++i) {
+        const std::uint32_t sum = (draws[i - 3] + draws[i - 31]) & mask;
+        if (draws[i] == sum) {
+            ++sums;
+        } else if (draws[i] == ((sum + 1U) & mask)) {
+            ++carried;
+        } else {
+            ADD_FAILURE() << "draw " << i << " is " << draws[i] << ", not " << sum << " or one more";
+            break;
+        }
+    }
+    const auto checked = static_cast<double>(draws.size() - 31);
+    std::printf("%zu draws: the sum %.4f, the sum plus one %.4f\n", draws.size() - 31,
+                static_cast<double>(sums) / checked, static_cast<double>(carried) / checked);
+    EXPECT_EQ(sums + carried, draws.size() - 31);
+    // The carry comes when both dropped bits are 1: about one draw in four.
+    EXPECT_NEAR(static_cast<double>(carried) / checked, 0.25, 0.01);
+}
 
 // Noise that is wrong in one way or another, all asked for as mean 0 and
 // variance 1. Each must be rejected by the checks named with it.
