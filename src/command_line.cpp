@@ -41,6 +41,10 @@ const std::string_view helpText =
     "      --lossless     write each sample as the shortest text that reads back\n"
     "                     as exactly the same single-precision value\n"
     "      --progress     report progress on standard error\n"
+    "  -T, --threads=N    draw the table with N threads (0 to 256; 0 means one\n"
+    "                     per processor the tool may run on; default 1). The\n"
+    "                     table is the same for every N. Where rand() is not\n"
+    "                     the sequence of glibc, the tool says so and uses one.\n"
     "  -h, --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -77,14 +81,14 @@ std::optional<std::int32_t> readCount(const char* text) {
     return static_cast<std::int32_t>(value);
 }
 
-// Reads a seed: decimal digits only, 0 to 4294967295.
-std::optional<std::uint32_t> readSeed(std::string_view text) {
+// Reads a whole number of decimal digits only, 0 to `largest`.
+std::optional<std::uint32_t> readWholeNumber(std::string_view text, std::uint32_t largest) {
     if (text.empty()) return std::nullopt;
     std::uint64_t value = 0;
     for (const char c : text) {
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + static_cast<std::uint64_t>(c - '0');
-        if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+        if (value > largest) return std::nullopt;
     }
     return static_cast<std::uint32_t>(value);
 }
@@ -93,7 +97,7 @@ std::string countOutOfRange(std::string_view name, std::string_view text) {
     return "number of " + std::string(name) + " must lie between -2147483648 and 2147483647, not " + quoted(text);
 }
 
-enum class Option { help, version, seed, output, quiet, lossless, progress };
+enum class Option { help, version, seed, output, quiet, lossless, progress, threads };
 
 struct OptionName {
     std::string_view longName;
@@ -106,7 +110,7 @@ constexpr OptionName optionNames[] = {
     {"help", 'h', false, Option::help},       {"version", 0, false, Option::version},
     {"seed", 's', true, Option::seed},        {"output", 'o', true, Option::output},
     {"quiet", 'q', false, Option::quiet},     {"lossless", 0, false, Option::lossless},
-    {"progress", 0, false, Option::progress},
+    {"progress", 0, false, Option::progress}, {"threads", 'T', true, Option::threads},
 };
 
 bool isOption(std::string_view word) {
@@ -165,7 +169,7 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
                 line.action = Action::version;
                 return line;
             case Option::seed:
-                settings.seed = readSeed(value);
+                settings.seed = readWholeNumber(value, std::numeric_limits<std::uint32_t>::max());
                 if (!settings.seed) {
                     return rejected("seed must be a whole number from 0 to 4294967295, not " + quoted(value));
                 }
@@ -182,6 +186,14 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
                 break;
             case Option::progress:
                 settings.progress = true;
+                break;
+            case Option::threads:
+                if (const std::optional<std::uint32_t> threads = readWholeNumber(value, maxThreads)) {
+                    settings.threads = *threads;
+                } else {
+                    return rejected("threads must be a whole number from 0 to " + std::to_string(maxThreads) +
+                                    ", not " + quoted(value));
+                }
                 break;
         }
     }

@@ -20,11 +20,11 @@ struct CommandLine {
 // Reads the arguments that follow the program name:
 //   [OPTION]... MEAN VARIANCE RUNS SAMPLES
 // An argument is an option when it begins with "--" (but is not "--", which
-// ends the options) or is exactly -h, -o, -q or -s; the first other argument
+// ends the options) or is exactly -h, -o, -q, -s or -T; the first other argument
 // starts the four values, so negative numbers are values. Help and version
 // answer as soon as they are read. Mean and variance are read like atof, the
 // counts like atoi; arguments after the fourth value are ignored. Rejected:
-// an unknown or malformed option, a bad seed, an empty output name, fewer
+// an unknown or malformed option, a bad seed or thread count, an empty output name, fewer
 // than four values, a negative or not-a-number variance, and a count outside
 // the signed 32-bit range.
 CommandLine parseCommandLine(std::span<char* const> arguments);

@@ -18,6 +18,8 @@ enum class CellText {
 inline constexpr const char* defaultTableName = "generated_noise.csv";
 // The output name that stands for standard output.
 inline constexpr std::string_view standardOutputName = "-";
+// The most threads --threads takes.
+inline constexpr unsigned maxThreads = 256;
 
 struct RunSettings {
     float mean = 0.0F;
@@ -30,6 +32,7 @@ struct RunSettings {
     bool quiet = false;                     // no echo of the four values
     CellText cellText = CellText::general;
     bool progress = false;  // report progress on standard error
+    unsigned threads = 1;   // that draw the table; 0 for one per processor the process may run on
 };
 
 }  // namespace gaussian_noise

@@ -1,0 +1,14 @@
+#include "cell_format.h"
+
+#include "cell_text.h"
+#include "number_text.h"
+#include "shortest_text.h"
+
+namespace gaussian_noise {
+
+CellFormat cellFormat(const RunSettings& settings) {
+    if (settings.cellText == CellText::lossless) return {writeCellsOneByOne<writeShortest>, shortestRoom + 1};
+    return {writeGeneralCells, generalRoom};
+}
+
+}  // namespace gaussian_noise
