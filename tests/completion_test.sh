@@ -56,9 +56,9 @@ expect() {
   fi
 }
 
-all_options="--help --lossless --output= --progress --quiet --seed= --version -h -o -q -s"
+all_options="--help --lossless --output= --progress --quiet --seed= --threads= --version -T -h -o -q -s"
 expect "gaussian_noise -" "$all_options"
-expect "gaussian_noise --" "--help --lossless --output= --progress --quiet --seed= --version"
+expect "gaussian_noise --" "--help --lossless --output= --progress --quiet --seed= --threads= --version"
 expect "gaussian_noise --ou" "--output="
 expect "gaussian_noise -q 0 1 --v" "--version"
 expect "gaussian_noise -o ta" "table.csv"
@@ -67,6 +67,8 @@ expect "gaussian_noise --output=no" "notes.txt"
 expect "gaussian_noise --seed " ""
 expect "gaussian_noise -s -" ""
 expect "gaussian_noise --seed=" ""
+expect "gaussian_noise -T " ""
+expect "gaussian_noise --threads=" ""
 expect "gaussian_noise 0 1 " ""
 expect "gaussian_noise 0 -1" ""
 

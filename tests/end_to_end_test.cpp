@@ -192,6 +192,9 @@ TEST_F(EndToEnd, HelpAndManPageNameTheSameArgumentsOptionsAndStatuses) {
                                    "--quiet",
                                    "--lossless",
                                    "--progress",
+                                   "-T",
+                                   "--threads",
+                                   "0 to 256",
                                    "4294967295",
                                    "--seed=$(date +%s)"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;

@@ -29,6 +29,7 @@ struct ThrownPair {
 };
 constexpr ThrownPair seed376{376, 410216};
 constexpr ThrownPair seed5509{5509, 927892};
+constexpr ThrownPair seed22312356{22312356, 18};
 
 RunSettings shape(std::int32_t runs, std::int32_t samplesPerRun, CellText text = CellText::general) {
     RunSettings settings;
@@ -122,6 +123,15 @@ TEST(ThreadedTable, IsTheReferenceTableWherePairsAreThrownAway) {
         for (const unsigned workers : {1U, 2U, 5U}) {
             EXPECT_EQ(difference(threadedTable(test.settings, seed376.seed, workers, test.pairsPerChunk), expected), "")
                 << test.pairsPerChunk << " pairs a chunk, " << workers << " workers";
+        }
+    }
+    // Among the table's first pairs: the 19th.
+    const RunSettings small = shape(7, 11);
+    const std::string expected = referenceTable(small, seed22312356.seed);
+    for (const std::uint64_t pairs : {seed22312356.pair, seed22312356.pair + 1, std::uint64_t{5}}) {
+        for (const unsigned workers : {1U, 2U, 5U}) {
+            EXPECT_EQ(threadedTable(small, seed22312356.seed, workers, pairs), expected)
+                << pairs << " pairs a chunk, " << workers << " workers";
         }
     }
 }
