@@ -9,9 +9,9 @@
 namespace gaussian_noise {
 
 struct CellFormat {
-    CellWriter write;       // a batch of samples' cells; returns their end
-    std::size_t room;       // bytes one cell may take while written: text, separator, scratch
-    bool lineFeeds = true;  // a line feed between rows
+    CellWriter write = nullptr;  // a batch of samples' cells; returns their end
+    std::size_t room = 0;        // bytes one cell may take while written: text, separator, scratch
+    bool lineFeeds = true;       // a line feed between rows
 };
 
 CellFormat cellFormat(const RunSettings& settings);

@@ -9,7 +9,7 @@ constexpr unsigned words = 31;
 
 }  // namespace
 
-RandSequence::RandSequence(std::uint32_t seed) noexcept : ring_{} {
+RandSequence::RandSequence(std::uint32_t seed) noexcept {
     std::array<std::int32_t, 34> start{};
     start[0] = seed == 0 ? 1 : static_cast<std::int32_t>(seed);
     for (unsigned i = 1; i < words; ++i) {

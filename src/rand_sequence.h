@@ -17,7 +17,7 @@ public:
     void skip(std::uint64_t draws) noexcept;
 
 private:
-    std::array<std::uint32_t, 34> ring_;  // the last 31 words, oldest at front_
+    std::array<std::uint32_t, 34> ring_{};  // the last 31 words, oldest at front_
     unsigned front_ = 0;
 };
 

@@ -17,10 +17,10 @@
 namespace gaussian_noise {
 
 struct TableLayout {
-    float mean;
-    float variance;
-    std::int64_t samplesPerRun;  // more than 0
-    CellFormat format;
+    float mean = 0.0F;
+    float variance = 0.0F;
+    std::int64_t samplesPerRun = 1;  // more than 0
+    CellFormat format{};
 };
 
 // The cells of the table: 0 when either count is 0 or less.

@@ -106,7 +106,7 @@ TEST(ThreadedTable, IsTheReferenceTableWherePairsAreThrownAway) {
     const std::uint64_t thrown = seed376.pair;
     struct Case {
         RunSettings settings;
-        std::uint64_t pairsPerChunk;
+        std::uint64_t pairsPerChunk = 0;
     };
     // Rows of 300 cells, and a table of 420000 cells, 9784 past the pair thrown away:
     const RunSettings rows = shape(1400, 300);
