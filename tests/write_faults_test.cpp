@@ -29,7 +29,7 @@ ToolOptions withFaults(const std::string& writeFaults, bool closeFails = false) 
     const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
     ToolOptions options;
     options.environment = {
-        std::string("LD_PRELOAD=") + FAULT_SHIM_PATH,
+        std::string("LD_PRELOAD=").append(FAULT_SHIM_PATH),
         "FAULT_SHIM_WRITES=" + writeFaults,
         "ASAN_OPTIONS=" + std::string(sanitizerOptions != nullptr ? sanitizerOptions : "") +
             ":verify_asan_link_order=0",
