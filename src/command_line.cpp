@@ -44,7 +44,7 @@ const std::string_view helpText =
     "  -T, --threads=N    draw the table with N threads (0 to 256; 0 means one\n"
     "                     per processor the tool may run on; default 1). The\n"
     "                     table is the same for every N. Where rand() is not\n"
-    "                     the sequence of glibc, the tool says so and uses one.\n"
+    "                     glibc's sequence, one thread draws from rand() itself.\n"
     "  -h, --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
