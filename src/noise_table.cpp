@@ -31,7 +31,8 @@ bool writeCells(BlockWriter& out, const TableLayout& layout, std::int64_t first,
 // The line feeds between the rows of a table whose rows hold no cells.
 bool writeEmptyRows(BlockWriter& out, const RunSettings& settings, const CellFormat& format) {
     if (!format.lineFeeds) return true;
-    for (std::int64_t left = std::int64_t{settings.runs} - 1; left > 0;) {
+    std::int64_t left = std::int64_t{settings.runs} - 1;
+    while (left > 0) {
         const std::int64_t piece = std::min(cellsPerPiece, left);
         if (!out.makeRoom(static_cast<std::size_t>(piece))) return false;
         char* end = out.end();

@@ -143,7 +143,7 @@ TEST(ThreadedLargeTable, IsTheReferenceTableForOneLongRowAndManyShortOnes) {
     EXPECT_EQ(difference(threadedTable(oneRow, seed5509.seed, 2, defaultPairsPerChunk), row), "");
     // The same cells, each on its own row.
     std::string rows;
-    rows.reserve(row.size() + oneRow.samplesPerRun);
+    rows.reserve(row.size() + static_cast<std::size_t>(oneRow.samplesPerRun));
     for (const char c : row) {
         rows += c;
         if (c == ',') rows += '\n';
