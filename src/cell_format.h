@@ -11,7 +11,7 @@ namespace gaussian_noise {
 struct CellFormat {
     CellWriter write = nullptr;  // a batch of samples' cells; returns their end
     std::size_t room = 0;        // bytes one cell may take while written: text, separator, scratch
-    bool lineFeeds = true;       // a line feed between rows
+    bool rowSeparators = true;   // a line feed between rows
 };
 
 CellFormat cellFormat(const RunSettings& settings);

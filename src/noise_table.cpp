@@ -30,7 +30,7 @@ bool writeCells(BlockWriter& out, const TableLayout& layout, std::int64_t first,
 
 // The line feeds between the rows of a table whose rows hold no cells.
 bool writeEmptyRows(BlockWriter& out, const RunSettings& settings, const CellFormat& format) {
-    if (!format.lineFeeds) return true;
+    if (!format.rowSeparators) return true;
     std::int64_t left = std::int64_t{settings.runs} - 1;
     while (left > 0) {
         const std::int64_t piece = std::min(cellsPerPiece, left);

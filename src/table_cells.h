@@ -74,7 +74,7 @@ CellsWritten writeTableCells(char* out, const TableLayout& layout, std::int64_t 
             if (draws.count > drawLimit) break;
         }
         if (drawn == 0) break;
-        if (column == 0 && first + done != 0 && layout.format.lineFeeds) *out++ = '\n';
+        if (column == 0 && first + done != 0 && layout.format.rowSeparators) *out++ = '\n';
         out = layout.format.write(out, std::span<const float>(batch.data(), static_cast<std::size_t>(drawn)));
         done += drawn;
         column += drawn;

@@ -129,7 +129,7 @@ bool writeChunks(BlockWriter& out, Pipeline& pipeline, Progress* progress, std::
             pipeline.changed.wait(lock, [&] { return slot.full; });
         }
         std::string_view text(slot.text.get(), slot.size);
-        if (slot.guessedFirst != cells && pipeline.layout.format.lineFeeds) {
+        if (slot.guessedFirst != cells && pipeline.layout.format.rowSeparators) {
             text = moveLineFeeds(text, cells, pipeline.layout.samplesPerRun, moved);
         }
         if (!out.writeThrough(text)) return false;
