@@ -33,12 +33,13 @@ namespace {
 // chunk may come short for the same reason: the writer draws what it lacks.
 
 struct Slot {
-    std::unique_ptr<char[]> text;      // room for a whole chunk
-    std::uint64_t chunk = 0;           // the chunk it holds, or is free for
-    bool full = false;                 // holds its chunk, for the writer
-    std::uint64_t rejectedBefore = 0;  // pairs thrown away before the last chunk the writer freed it from, and so
-                                       // before this chunk but for those of the chunks still in other buffers
-    std::int64_t guessedFirst = 0;     // the index of the first cell, as the worker took it
+    std::unique_ptr<char[]> text;  // room for a whole chunk
+    std::uint64_t chunk = 0;       // the chunk it holds, or is free for
+    bool full = false;             // holds its chunk, for the writer
+    // Pairs thrown away up to the end of the chunk the writer last took from
+    // it: all those before this chunk but the ones in other buffers.
+    std::uint64_t rejectedBefore = 0;
+    std::int64_t guessedFirst = 0;  // the index of the first cell, as the worker took it
     std::int64_t cells = 0;
     std::size_t size = 0;         // of the text
     std::uint64_t drawsUsed = 0;  // of the chunk's share of the sequence
