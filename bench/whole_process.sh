@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# Whole-process measurements of the tool against two programs built from the
-# same sources: draw_only (the same draws, no text, no file) and stream_writer
-# (the same table written through an std::ofstream).
+# Whole-process measurements of the tool against v1.1.0 (built here from its
+# commit) and two programs built from the same sources: draw_only (the same
+# draws, no text, no file) and stream_writer (the same table written through
+# an std::ofstream).
 #
 #   bench/whole_process.sh [REPETITIONS]    (default 5)
 #
-# Builds the `bench` preset, then runs every program REPETITIONS times,
-# interleaved, in a temporary directory, and prints a markdown table of the
-# number text variant in use, the median wall times, their ratios, the tool's
-# peak memory for 10^6, 10^7 and 10^8 cells, and whether the tool's file
-# equals the stream writer's for the same seed. The 10^8-cell run writes about
-# 900 MB; its file is deleted after each run. A second table times the binary
-# formats against text and against numpy writing the same array. Exits 1 if
-# the files differ.
+# Builds the `bench` preset and v1.1.0, then runs every program REPETITIONS
+# times, interleaved, in a temporary directory, and prints a markdown table of
+# the number text variant in use, the median wall times, their ratios, the
+# tool's times at 1, 2, 4 and 8 threads, its peak memory for 10^6, 10^7 and
+# 10^8 cells at 1 and 2 threads, and whether the tool's file equals the stream
+# writer's and v1.1.0's for the same seed. The 10^8-cell runs write about
+# 900 MB; their file is deleted after each run. A second table times the
+# binary formats against text and against numpy writing the same array.
+# Exits 1 if the files differ.
 set -euo pipefail
 export LC_ALL=C  # a decimal point in EPOCHREALTIME and in awk
 cd "$(dirname "$0")/.."
@@ -32,6 +34,14 @@ fi
 cmake --preset bench >&2
 cmake --build --preset bench >&2
 
+# v1.1.0, the last release drawn from rand() with its lock, from its commit.
+baseline_commit=a27246b
+baseline=$(mktemp -d "${TMPDIR:-/tmp}/whole_process_baseline.XXXXXX")
+git archive "$baseline_commit" | tar -x -C "$baseline"
+cmake -S "$baseline" -B "$baseline/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >&2
+cmake --build "$baseline/build" -j 2 --target gaussian_noise >&2
+old_tool=$baseline/build/gaussian_noise
+
 build=$PWD/build/bench
 tool=$build/gaussian_noise
 draw_only=$build/bench/draw_only
@@ -40,7 +50,7 @@ fixed_time=$build/bench/libfixed_time.so
 variant=$("$build/bench/cells_variant")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/whole_process.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work" "$baseline"' EXIT
 cd "$work"
 
 # The largest table is about 900 MB: skip it when the disk cannot hold it.
@@ -71,12 +81,27 @@ met() { awk "BEGIN { print (($1) ? \"yes\" : \"no\") }"; }
 load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
 tool_7=() draw_7=() stream_7=() tool_8=() kib_6=() kib_7=() kib_8=() system_7=() system_8=() user_7=() user_8=()
 piped_7=() progress_7=() lossless_7=()
+old_7=() old_lossless_7=() lossless_t2_7=() t2_7=() t4_7=() t8_7=() t2_kib_6=() t2_kib_7=() t2_kib_8=()
 for ((i = 1; i <= repetitions; i++)); do
   echo "repetition $i of $repetitions" >&2
   run "$tool" 0 1 100 10000
   kib_6+=("$kib")
+  run "$tool" --threads=2 0 1 100 10000
+  t2_kib_6+=("$kib")
+  run "$old_tool" 0 1 1000 10000
+  old_7+=("$seconds")
   run "$tool" 0 1 1000 10000
   tool_7+=("$seconds") kib_7+=("$kib") system_7+=("$system") user_7+=("$user")
+  run "$tool" --threads=2 0 1 1000 10000
+  t2_7+=("$seconds") t2_kib_7+=("$kib")
+  run "$tool" --threads=4 0 1 1000 10000
+  t4_7+=("$seconds")
+  run "$tool" --threads=8 0 1 1000 10000
+  t8_7+=("$seconds")
+  run "$old_tool" --lossless 0 1 1000 10000
+  old_lossless_7+=("$seconds")
+  run "$tool" --lossless --threads=2 0 1 1000 10000
+  lossless_t2_7+=("$seconds")
   run "$draw_only" 0 1 1000 10000
   draw_7+=("$seconds")
   run "$stream_writer" 0 1 1000 10000
@@ -90,6 +115,8 @@ for ((i = 1; i <= repetitions; i++)); do
   if ((large_cells)); then
     run "$tool" 0 1 10000 10000
     tool_8+=("$seconds") kib_8+=("$kib") system_8+=("$system") user_8+=("$user")
+    run "$tool" --threads=2 0 1 10000 10000
+    t2_kib_8+=("$kib")
   fi
 done
 
@@ -105,7 +132,19 @@ for arguments in "0 1 1000 10000" "0 1e-12 100 1000" "-5e6 1e12 100 1000" "1 0 3
     echo "the tables for '$arguments' differ" >&2
     same_files=no
   fi
-  rm -rf tool_table stream_table
+  # The tool in four threads, and v1.1.0, for the same second.
+  mkdir -p threaded_table old_table
+  # shellcheck disable=SC2086
+  (cd threaded_table && LD_PRELOAD=$fixed_time "$tool" --threads=4 $arguments >/dev/null)
+  # shellcheck disable=SC2086
+  (cd old_table && LD_PRELOAD=$fixed_time "$old_tool" $arguments >/dev/null)
+  for other in threaded_table old_table; do
+    if ! cmp tool_table/generated_noise.csv "$other/generated_noise.csv" >&2; then
+      echo "the tables for '$arguments' differ in $other" >&2
+      same_files=no
+    fi
+  done
+  rm -rf tool_table stream_table threaded_table old_table
 done
 
 t_tool=$(median "${tool_7[@]}")
@@ -116,8 +155,15 @@ piped_over_tool=$(calc %.3f "$(median "${piped_7[@]}") / $t_tool")
 progress_over_tool=$(calc %.3f "$(median "${progress_7[@]}") / $t_tool")
 lossless_over_tool=$(calc %.2f "$(median "${lossless_7[@]}") / $t_tool")
 stream_over_tool=$(calc %.1f "$t_stream / $t_tool")
+t_old=$(median "${old_7[@]}")
+tool_over_old=$(calc %.3f "$t_tool / $t_old")
+t2_over_old=$(calc %.3f "$(median "${t2_7[@]}") / $t_old")
+lossless_t2_over_old=$(calc %.3f "$(median "${lossless_t2_7[@]}") / $(median "${old_lossless_7[@]}")")
+threads_times="$(calc %.3f "$t_tool") / $(calc %.3f "$(median "${t2_7[@]}")") / $(calc %.3f "$(median "${t4_7[@]}")") / $(calc %.3f "$(median "${t8_7[@]}")") s"
 m6=$(maximum "${kib_6[@]}")
 m7=$(maximum "${kib_7[@]}")
+n6=$(maximum "${t2_kib_6[@]}")
+n7=$(maximum "${t2_kib_7[@]}")
 if ((large_cells)); then
   t_large=$(median "${tool_8[@]}")
   m8=$(maximum "${kib_8[@]}")
@@ -127,6 +173,9 @@ if ((large_cells)); then
   large_time="$(calc %.3f "$t_large") s ($(calc %.1f "$t_large * 1e9 / 1e8") ns/cell)"
   memory="$(calc %.2f "$m6 / 1024") / $(calc %.2f "$m7 / 1024") / $(calc %.2f "$m8 / 1024") MiB"
   memory_met=$(met "$m6 <= 8192 && $m7 <= 8192 && $m8 <= 8192 && $m8 - $m6 <= 1024 && $m6 - $m8 <= 1024")
+  n8=$(maximum "${t2_kib_8[@]}")
+  memory_2="$(calc %.2f "$n6 / 1024") / $(calc %.2f "$n7 / 1024") / $(calc %.2f "$n8 / 1024") MiB"
+  memory_2_met=$(met "$n6 <= 11264 && $n7 <= 11264 && $n8 <= 11264 && $n8 - $n6 <= 1024 && $n6 - $n8 <= 1024")
   linear_met=$(met "$large_over_small >= 9 && $large_over_small <= 11")
 else
   large_time="skipped: under 2 GiB free in $(dirname "$work")"
@@ -135,6 +184,8 @@ else
   user_over=skipped
   memory="$(calc %.2f "$m6 / 1024") / $(calc %.2f "$m7 / 1024") MiB / skipped"
   memory_met=$(met "$m6 <= 8192 && $m7 <= 8192")
+  memory_2="$(calc %.2f "$n6 / 1024") / $(calc %.2f "$n7 / 1024") MiB / skipped"
+  memory_2_met=$(met "$n6 <= 11264 && $n7 <= 11264")
   linear_met=-
 fi
 
@@ -142,7 +193,12 @@ cat <<EOF
 | measure | result | target | met |
 |---|---|---|---|
 | number text variant in use | $variant | | |
+| v1.1.0, 10^7 cells | $(calc %.3f "$t_old") s ($(calc %.1f "$t_old * 1e9 / 1e7") ns/cell) | | |
 | tool, 10^7 cells | $(calc %.3f "$t_tool") s ($(calc %.1f "$t_tool * 1e9 / 1e7") ns/cell) | | |
+| tool / v1.1.0 | $tool_over_old | ≤ 0.65 | $(met "$tool_over_old <= 0.65") |
+| tool --threads=2 / v1.1.0 | $t2_over_old | ≤ 0.40 (stretch 0.33) | $(met "$t2_over_old <= 0.40") |
+| tool --lossless --threads=2 / v1.1.0 --lossless | $lossless_t2_over_old | ≤ 0.55 | $(met "$lossless_t2_over_old <= 0.55") |
+| tool at 1 / 2 / 4 / 8 threads, 10^7 cells | $threads_times | | |
 | draw_only, 10^7 cells | $(calc %.3f "$t_draw") s ($(calc %.1f "$t_draw * 1e9 / 1e7") ns/cell) | | |
 | stream_writer, 10^7 cells | $(calc %.3f "$t_stream") s ($(calc %.1f "$t_stream * 1e9 / 1e7") ns/cell) | | |
 | tool / draw_only | $tool_over_draw | ≤ 1.25 | $(met "$tool_over_draw <= 1.25") |
@@ -155,7 +211,8 @@ cat <<EOF
 | tool time in user space, 10^8 / 10^7 cells | $user_over | | |
 | tool time in the kernel, 10^7 / 10^8 cells | $system_time | | |
 | tool peak RSS, 10^6 / 10^7 / 10^8 cells | $memory | ≤ 8 MiB, within 1 MiB | $memory_met |
-| tool file = stream_writer file, same seed | $same_files | yes | $same_files |
+| tool --threads=2 peak RSS, 10^6 / 10^7 / 10^8 cells | $memory_2 | ≤ 11 MiB, within 1 MiB | $memory_2_met |
+| tool file (1 and 4 threads) = stream_writer file = v1.1.0 file, same seed | $same_files | yes | $same_files |
 
 Wall times are medians of $repetitions interleaved runs; peak RSS is the largest
 seen. Machine: $(lscpu | awk -F ': *' '/^Model name:/ && !seen++ { print $2 }'), $(nproc) CPUs,
@@ -169,7 +226,7 @@ EOF
 # keep old OpenBLAS builds safe, slow a current numpy: they are unset for the
 # numpy command alone (standard_normal and save call no BLAS kernel anyway).
 binary_formats() {
-  local python=/usr/bin/python3 csv=() npy=() f32=() numpy=() same_bytes=yes numpy_note=""
+  local python=/usr/bin/python3 csv=() npy=() f32=() csv2=() npy2=() numpy=() same_bytes=yes numpy_note=""
   local numpy_script='import numpy as np
 np.save("numpy.npy", np.random.default_rng().standard_normal((1000, 10000), dtype=np.float32))'
   if ! "$python" -c 'import numpy' 2>/dev/null; then
@@ -185,6 +242,11 @@ np.save("numpy.npy", np.random.default_rng().standard_normal((1000, 10000), dtyp
     run "$tool" --format=f32 0 1 1000 10000
     f32+=("$seconds")
     rm -f generated_noise.f32
+    run "$tool" --threads=2 0 1 1000 10000
+    csv2+=("$seconds")
+    run "$tool" --threads=2 --format=npy 0 1 1000 10000
+    npy2+=("$seconds")
+    rm -f generated_noise.npy
     if [[ -z $numpy_note ]]; then
       run env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE "$python" -c "$numpy_script"
       numpy+=("$seconds")
@@ -197,13 +259,16 @@ np.save("numpy.npy", np.random.default_rng().standard_normal((1000, 10000), dtyp
   cmp <(tail -c +129 seeded.npy) seeded.f32 >&2 || same_bytes=no
   rm -f seeded.npy seeded.f32
 
-  local t_csv t_npy t_f32 npy_over_csv t_numpy
+  local t_csv t_npy t_f32 npy_over_csv t_csv2 t_npy2 npy2_over_csv2 t_numpy
   t_csv=$(median "${csv[@]}") t_npy=$(median "${npy[@]}") t_f32=$(median "${f32[@]}")
   npy_over_csv=$(calc %.2f "$t_npy / $t_csv")
+  t_csv2=$(median "${csv2[@]}") t_npy2=$(median "${npy2[@]}")
+  npy2_over_csv2=$(calc %.2f "$t_npy2 / $t_csv2")
   if [[ -z $numpy_note ]]; then
     t_numpy=$(median "${numpy[@]}")
     numpy_note="$(calc %.3f "$t_numpy") s (numpy $("$python" -c 'import numpy; print(numpy.__version__)'));"
-    numpy_note+=" tool --format=npy / numpy $(calc %.2f "$t_npy / $t_numpy")"
+    numpy_note+=" tool --format=npy / numpy $(calc %.2f "$t_npy / $t_numpy"),"
+    numpy_note+=" with --threads=2 $(calc %.2f "$t_npy2 / $t_numpy")"
   fi
   cat <<EOF
 
@@ -213,6 +278,9 @@ np.save("numpy.npy", np.random.default_rng().standard_normal((1000, 10000), dtyp
 | tool --format=npy | $(calc %.3f "$t_npy") s | | |
 | tool --format=f32 | $(calc %.3f "$t_f32") s | | |
 | tool --format=npy / tool | $npy_over_csv | ≤ 0.85 | $(met "$npy_over_csv <= 0.85") |
+| tool --threads=2 | $(calc %.3f "$t_csv2") s | | |
+| tool --threads=2 --format=npy | $(calc %.3f "$t_npy2") s | | |
+| tool --threads=2 --format=npy / tool --threads=2 | $npy2_over_csv2 | ≤ 0.85 | $(met "$npy2_over_csv2 <= 0.85") |
 | numpy standard_normal(float32) + np.save | $numpy_note | | |
 | npy samples = f32 file, same seed | $same_bytes | yes | $same_bytes |
 

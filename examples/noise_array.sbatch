@@ -14,9 +14,13 @@
 # passes the submitting environment on). The task exits with the tool's
 # status, so a table that cannot be written fails its task, and
 # `sbatch --wait` then exits non-zero.
+#
+# Each task draws its table with as many threads as the CPUs it is given
+# (--cpus-per-task, passed on to --threads); the table is the same for any
+# number of threads, so change the CPUs to fit the cluster, not the seeds.
 #SBATCH --job-name=gaussian_noise
 #SBATCH --ntasks=1
-#SBATCH --cpus-per-task=1
+#SBATCH --cpus-per-task=2
 set -eu
 
 case $# in
@@ -35,6 +39,7 @@ samples=${5:-10000}
 
 seed=$((base + SLURM_ARRAY_TASK_ID))
 exec gaussian_noise --quiet \
+  --threads="${SLURM_CPUS_PER_TASK:-1}" \
   --seed="$seed" \
   --output="${SLURM_SUBMIT_DIR:-.}/noise_$seed.csv" \
   -- "$mean" "$variance" "$runs" "$samples"

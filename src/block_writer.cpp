@@ -41,4 +41,11 @@ bool BlockWriter::put(std::string_view text) noexcept {
     return error_ == 0;
 }
 
+bool BlockWriter::writeThrough(std::string_view text) noexcept {
+    if (!flush()) return false;
+    error_ = writeAll(fd_, text);
+    flushed_ += text.size();
+    return error_ == 0;
+}
+
 }  // namespace gaussian_noise

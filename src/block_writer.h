@@ -36,6 +36,9 @@ public:
 
     // Writes out what the buffer holds. False once a write has failed.
     bool flush() noexcept;
+    // Writes out what the buffer holds, then `text` straight from where it
+    // lies. False once a write has failed.
+    bool writeThrough(std::string_view text) noexcept;
     // The errno of the failed write, or 0.
     [[nodiscard]] int error() const noexcept { return error_; }
     // How many bytes were handed over so far, written or still buffered.

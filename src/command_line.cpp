@@ -32,7 +32,7 @@ const std::string_view helpText =
     "\n"
     "Options may stand before, among or after the four values; after \"--\"\n"
     "every argument is a value. An option begins with \"--\" and a name, or\n"
-    "with - and one of the letters h, o, q, s; no number does, so -1 and -inf\n"
+    "with - and one of the letters h, o, q, s, T; no number does, so -1 and -inf\n"
     "are values, and so is - alone. Short options may be bundled and take their\n"
     "value attached: -qs42 is -q -s 42, and -o- is -o -.\n"
     "  -s, --seed=N       seed the generator with N (0 to 4294967295) instead of\n"
@@ -53,6 +53,10 @@ const std::string_view helpText =
     "                     formats hold each sample exactly, as a little-endian\n"
     "                     single-precision value, row after row, and are never\n"
     "                     written to a terminal\n"
+    "  -T, --threads=N    draw the table with N threads (0 to 256; 0 means one\n"
+    "                     per processor the tool may run on; default 1). The\n"
+    "                     table is the same for every N. Where rand() is not\n"
+    "                     glibc's sequence, one thread draws from rand() itself.\n"
     "  -h, --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -89,14 +93,14 @@ std::optional<std::int32_t> readCount(const char* text) {
     return static_cast<std::int32_t>(value);
 }
 
-// Reads a seed: decimal digits only, 0 to 4294967295.
-std::optional<std::uint32_t> readSeed(std::string_view text) {
+// Reads a whole number of decimal digits only, 0 to `largest`.
+std::optional<std::uint32_t> readWholeNumber(std::string_view text, std::uint32_t largest) {
     if (text.empty()) return std::nullopt;
     std::uint64_t value = 0;
     for (const char c : text) {
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + static_cast<std::uint64_t>(c - '0');
-        if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+        if (value > largest) return std::nullopt;
     }
     return static_cast<std::uint32_t>(value);
 }
@@ -105,7 +109,7 @@ std::string countOutOfRange(std::string_view name, std::string_view text) {
     return "number of " + std::string(name) + " must lie between -2147483648 and 2147483647, not " + quoted(text);
 }
 
-enum class Option { help, version, seed, output, quiet, lossless, progress, format };
+enum class Option { help, version, seed, output, quiet, lossless, progress, format, threads };
 
 struct OptionName {
     std::string_view longName;
@@ -122,6 +126,7 @@ constexpr OptionName optionNames[] = {
     {"seed", 's', true, Option::seed},        {"output", 'o', true, Option::output},
     {"quiet", 'q', false, Option::quiet},     {"lossless", 0, false, Option::lossless},
     {"progress", 0, false, Option::progress}, {"format", 0, true, Option::format},
+    {"threads", 'T', true, Option::threads},
 };
 
 // The formats by name, in the order of TableFormat.
@@ -174,7 +179,7 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
             line.action = Action::version;
             return false;
         case Option::seed:
-            settings.seed = readSeed(value);
+            settings.seed = readWholeNumber(value, std::numeric_limits<std::uint32_t>::max());
             if (!settings.seed) {
                 line.error = "seed must be a whole number from 0 to 4294967295, not " + quoted(value);
                 return false;
@@ -205,6 +210,13 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
             settings.format = *format;
             return true;
         }
+        case Option::threads:
+            if (const std::optional<std::uint32_t> threads = readWholeNumber(value, maxThreads)) {
+                settings.threads = *threads;
+                return true;
+            }
+            line.error = "threads must be a whole number from 0 to " + std::to_string(maxThreads) + ", not " + quoted(value);
+            return false;
     }
     return true;
 }

@@ -21,13 +21,13 @@ struct CommandLine {
 //   [OPTION]... MEAN VARIANCE RUNS SAMPLES
 // Options may stand anywhere, as with GNU getopt, until "--", after which
 // every argument is a value. An argument is an option when it begins with
-// "--" and a name, or with '-' and a short option letter (-h, -o, -q, -s);
+// "--" and a name, or with '-' and a short option letter (-h, -o, -q, -s, -T);
 // short options may be bundled (-qs 5) and carry their value (-s42, -o-). No
 // number's text begins that way, so negative numbers are values, as is "-".
 // The first four other arguments are the values; the rest are ignored. Help
 // and version answer as soon as they are read. Mean and variance are read
 // like atof, the counts like atoi. Rejected: an unknown or malformed option,
-// a bad seed, an empty output name, an unknown format, --lossless with a
+// a bad seed or thread count, an empty output name, an unknown format, --lossless with a
 // binary format, fewer than four values, a negative or not-a-number
 // variance, and a count outside the signed 32-bit range. Without --output
 // the table goes to the default name of its format.

@@ -20,6 +20,9 @@
 #include "noise_table.h"
 #include "number_text.h"
 #include "progress.h"
+#include "rand_sequence.h"
+#include "table_cells.h"
+#include "threaded_table.h"
 
 namespace {
 
@@ -74,9 +77,23 @@ std::string echoText(const RunSettings& settings) {
            "\nDesired number of samples per run: " + decimal(settings.samplesPerRun) + "\n";
 }
 
-std::int64_t cellCount(const RunSettings& settings) {
-    if (settings.runs <= 0 || settings.samplesPerRun <= 0) return 0;
-    return std::int64_t{settings.runs} * settings.samplesPerRun;
+// Writes the table of `seed` with the threads the settings ask for, where the
+// C library's rand() is the sequence the tool can compute; from rand()
+// itself, in one thread, where it is not.
+bool writeNoiseTable(BlockWriter& out, const RunSettings& settings, std::uint32_t seed, Progress* progress) {
+    const unsigned threads = settings.threads == 0 ? availableProcessors() : settings.threads;
+    if (!writeTableHeader(out, settings)) return false;
+    if (!randFollowsSequence(seed)) {
+        if (threads > 1) {
+            report(
+                "rand() here is not the C library sequence the tool can split between threads; "
+                "writing the table in one thread");
+        }
+        return writeNoiseTableFromRand(out, settings, progress);
+    }
+    if (threads > 1) return writeThreadedNoiseTable(out, settings, seed, threads, defaultPairsPerChunk, progress);
+    RandSequence draws(seed);
+    return writeNoiseTable(out, settings, draws, progress);
 }
 
 // Binary bytes would garble a terminal and help nobody: a binary table must
@@ -89,7 +106,7 @@ bool refusedTerminal(const RunSettings& settings, int fd) {
 
 // Opens the output (or takes standard output for "-"), writes the table and
 // closes it, reporting any failure with the output's name.
-int writeTable(const RunSettings& settings) {
+int writeTable(const RunSettings& settings, std::uint32_t seed) {
     const bool toStandardOutput = settings.output == standardOutputName;
     const std::string name = toStandardOutput ? "standard output" : "'" + settings.output + "'";
     const int fd = toStandardOutput ? STDOUT_FILENO
@@ -103,11 +120,11 @@ int writeTable(const RunSettings& settings) {
         return exitUsage;
     }
     std::optional<Progress> progress;
-    if (settings.progress) progress.emplace(STDERR_FILENO, cellCount(settings), ::isatty(STDERR_FILENO) != 0);
+    if (settings.progress) progress.emplace(STDERR_FILENO, tableCellCount(settings), ::isatty(STDERR_FILENO) != 0);
 
     static std::array<char, std::size_t{1} << 20> buffer;
     BlockWriter out(fd, buffer);
-    if (!writeNoiseTable(out, settings, progress ? &*progress : nullptr)) {
+    if (!writeNoiseTable(out, settings, seed, progress ? &*progress : nullptr)) {
         if (progress) progress->interrupt();
         reportSystemError("cannot write", name, out.error());
         ::close(fd);
@@ -142,11 +159,12 @@ int main(int argc, char** argv) {
     const RunSettings& settings = line.settings;
     if (settings.output == standardOutputName && refusedTerminal(settings, STDOUT_FILENO)) return exitUsage;
     // A seed of N gives the table of a run started at second N of the clock.
-    std::srand(settings.seed ? *settings.seed : static_cast<unsigned>(std::time(nullptr)));
+    const std::uint32_t seed = settings.seed ? *settings.seed : static_cast<std::uint32_t>(std::time(nullptr));
+    std::srand(seed);
     if (!settings.quiet) {
         // With the table on standard output, the echo moves out of its way.
         const int echo = settings.output == standardOutputName ? STDERR_FILENO : STDOUT_FILENO;
         if (const int status = writeMessage(echo, echoText(settings)); status != EXIT_SUCCESS) return status;
     }
-    return writeTable(settings);
+    return writeTable(settings, seed);
 }

@@ -1,76 +1,87 @@
 #include "noise_table.h"
 
 #include <algorithm>
-#include <array>
-#include <cstddef>
-#include <cstdint>
-#include <span>
+#include <cstdlib>
+#include <cstring>
 
 #include "binary_table.h"
-#include "generator.h"
-#include "number_text.h"
-#include "shortest_text.h"
 
 namespace gaussian_noise {
 namespace {
 
-// Each sample's shortest text followed by a comma; returns the end of the text.
-char* writeShortestCells(char* out, std::span<const float> samples) {
-    for (const float sample : samples) {
-        out = writeShortest(out, sample);
-        *out++ = ',';
-    }
-    return out;
-}
+// Cells handed to the buffer at a time: their room is well under its size.
+constexpr std::int64_t cellsPerPiece = 16384;
 
-// How the cells are written, the room each may take while it is (its text,
-// its comma, and the scratch bytes a formatter may store past them), and
-// whether a line feed separates the rows.
-struct CellFormat {
-    char* (*write)(char*, std::span<const float>);
-    std::size_t room;
-    bool rowSeparators;
+// The rand() of the C library, for the draws where no copy of its sequence can stand in.
+struct CLibraryRand {
+    std::int32_t operator()() const { return std::rand(); }
 };
 
-CellFormat cellFormat(const RunSettings& settings) {
-    if (settings.format != TableFormat::csv) return {writeLittleEndianSingles, binarySampleSize, false};
-    if (settings.cellText == CellText::lossless) return {writeShortestCells, shortestRoom + 1, true};
-    return {writeGeneralCells, generalRoom, true};
+template <class Source>
+bool writeCells(BlockWriter& out, const TableLayout& layout, std::int64_t first, std::int64_t count,
+                CountedDraws<Source>& draws, Progress* progress) {
+    for (std::int64_t done = 0; done < count;) {
+        const std::int64_t piece = std::min(cellsPerPiece, count - done);
+        if (!out.makeRoom(tableCellsRoom(layout.format, piece))) return false;
+        out.advance(writeTableCells(out.end(), layout, first + done, piece, draws).end);
+        done += piece;
+        if (progress != nullptr) progress->update(first + done, out.size());
+    }
+    return true;
 }
 
-}  // namespace
+// The line feeds between the rows of a table whose rows hold no cells.
+bool writeEmptyRows(BlockWriter& out, const RunSettings& settings, const CellFormat& format) {
+    if (!format.rowSeparators) return true;
+    std::int64_t left = std::int64_t{settings.runs} - 1;
+    while (left > 0) {
+        const std::int64_t piece = std::min(cellsPerPiece, left);
+        if (!out.makeRoom(static_cast<std::size_t>(piece))) return false;
+        char* end = out.end();
+        std::memset(end, '\n', static_cast<std::size_t>(piece));
+        out.advance(end + piece);
+        left -= piece;
+    }
+    return true;
+}
 
-bool writeNoiseTable(BlockWriter& out, const RunSettings& settings, Progress* progress) {
-    // Samples are drawn a batch at a time, then formatted: two tight loops run
-    // markedly faster than one that alternates between the math library and
-    // the formatter. The order of the cells is the order of the draws.
-    constexpr std::int32_t batchSize = 256;
-    std::array<float, batchSize> batch{};
-    const CellFormat format = cellFormat(settings);
-    if (settings.format == TableFormat::npy && !out.put(npyHeader(settings.runs, settings.samplesPerRun))) return false;
-    std::int64_t cells = 0;
-    for (std::int32_t run = 0; run < settings.runs; ++run) {
-        if (run != 0 && format.rowSeparators) {
-            if (!out.makeRoom(1)) return false;
-            char* end = out.end();
-            *end++ = '\n';
-            out.advance(end);
-        }
-        for (std::int32_t done = 0; done < settings.samplesPerRun;) {
-            const std::int32_t count = std::min(batchSize, settings.samplesPerRun - done);
-            for (std::int32_t i = 0; i < count; ++i) {
-                batch[static_cast<std::size_t>(i)] = generateGaussianNoise(settings.mean, settings.variance);
-            }
-            if (!out.makeRoom(static_cast<std::size_t>(count) * format.room)) return false;
-            out.advance(format.write(out.end(), std::span<const float>(batch.data(), static_cast<std::size_t>(count))));
-            done += count;
-            cells += count;
-            if (progress != nullptr) progress->update(cells, out.size());
-        }
+template <class Source>
+bool writeWholeTable(BlockWriter& out, const RunSettings& settings, Source& source, Progress* progress) {
+    const TableLayout layout = tableLayout(settings);
+    const std::int64_t cells = tableCellCount(settings);
+    CountedDraws<Source> draws{source};
+    if (cells == 0 ? !writeEmptyRows(out, settings, layout.format)
+                   : !writeCells(out, layout, 0, cells, draws, progress)) {
+        return false;
     }
     if (!out.flush()) return false;
     if (progress != nullptr) progress->finish(cells, out.size());
     return true;
+}
+
+}  // namespace
+
+TableLayout tableLayout(const RunSettings& settings) {
+    return {settings.mean, settings.variance, std::max(settings.samplesPerRun, 1), cellFormat(settings)};
+}
+
+bool writeTableHeader(BlockWriter& out, const RunSettings& settings) {
+    return settings.format != TableFormat::npy || out.put(npyHeader(settings.runs, settings.samplesPerRun));
+}
+
+bool writeCellRange(BlockWriter& out, const TableLayout& layout, std::int64_t first, std::int64_t count,
+                    RandSequence& draws, Progress* progress) {
+    CountedDraws<RandSequence> counted{draws};
+    return writeCells(out, layout, first, count, counted, progress);
+}
+
+bool writeNoiseTable(BlockWriter& out, const RunSettings& settings, RandSequence& draws, Progress* progress) {
+    return writeWholeTable(out, settings, draws, progress);
+}
+
+bool writeNoiseTableFromRand(BlockWriter& out, const RunSettings& settings, Progress* progress) {
+    CLibraryRand draws;
+    return writeWholeTable(out, settings, draws, progress);
 }
 
 }  // namespace gaussian_noise

@@ -3,6 +3,7 @@
 #include <array>
 #include <span>
 
+#include "cell_text.h"
 #include "number_text.h"
 #include "number_text_variants.h"
 
@@ -11,11 +12,7 @@ namespace {
 
 // The portable variant: one sample after another through writeGeneral.
 char* writeGeneralCellsPortable(char* out, std::span<const float> samples) noexcept {
-    for (const float sample : samples) {
-        out = writeGeneral(out, sample);
-        *out++ = ',';
-    }
-    return out;
+    return writeCellsOneByOne<writeGeneral>(out, samples);
 }
 
 bool everywhere() { return true; }

@@ -35,6 +35,8 @@ constexpr const char* defaultTableNameFor(TableFormat format) {
 }
 // The output name that stands for standard output.
 inline constexpr std::string_view standardOutputName = "-";
+// The most threads --threads takes.
+inline constexpr unsigned maxThreads = 256;
 
 struct RunSettings {
     float mean = 0.0F;
@@ -48,6 +50,7 @@ struct RunSettings {
     CellText cellText = CellText::general;  // csv only: binary formats are exact
     TableFormat format = TableFormat::csv;
     bool progress = false;  // report progress on standard error
+    unsigned threads = 1;   // that draw the table; 0 for one per processor the process may run on
 };
 
 }  // namespace gaussian_noise

@@ -90,6 +90,11 @@ TEST(CommandLine, ReadsOptionsBeforeTheValues) {
     EXPECT_EQ(settings.mean, 1.0F);
     EXPECT_EQ(settings.samplesPerRun, 4);
 
+    EXPECT_EQ(settings.threads, 1U);
+    EXPECT_EQ(settingsOf({"-T", "0", "1", "2", "3", "4"}).threads, 0U);
+    EXPECT_EQ(settingsOf({"--threads=256", "1", "2", "3", "4"}).threads, 256U);
+    EXPECT_EQ(settingsOf({"--threads", "007", "1", "2", "3", "4"}).threads, 7U);
+
     settings = settingsOf({"--seed=4294967295", "--output", "-", "--seed", "007", "--output=--", "1", "2", "3", "4"});
     EXPECT_EQ(settings.seed, 7U);  // the last one counts
     EXPECT_EQ(settings.output, "--");
@@ -181,6 +186,12 @@ TEST(CommandLine, RejectsBadOptionsNamingThem) {
         {{"--lossless", "--format=npy", "1", "2", "3", "4"}, "binary formats are exact already"},
         {{"--format=f32", "--lossless", "1", "2", "3", "4"}, "binary formats are exact already"},
         {{"--seed=5", "1", "2", "3"}, "usage: gaussian_noise"},
+        {{"--threads=257", "1", "2", "3", "4"}, "threads must be a whole number from 0 to 256, not '257'"},
+        {{"-T", "-1", "1", "2", "3", "4"}, "'-1'"},
+        {{"-T", "+2", "1", "2", "3", "4"}, "'+2'"},
+        {{"-T", "2x", "1", "2", "3", "4"}, "'2x'"},
+        {{"--threads=", "1", "2", "3", "4"}, "''"},
+        {{"-T", "99999999999999999999", "1", "2", "3", "4"}, "'99999999999999999999'"},
     };
     for (const auto& [words, named] : cases) {
         const CommandLine line = parse(words);

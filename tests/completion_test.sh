@@ -56,9 +56,9 @@ expect() {
   fi
 }
 
-all_options="--format= --help --lossless --output= --progress --quiet --seed= --version -h -o -q -s"
+all_options="--format= --help --lossless --output= --progress --quiet --seed= --threads= --version -T -h -o -q -s"
 expect "gaussian_noise -" "$all_options"
-expect "gaussian_noise --" "--format= --help --lossless --output= --progress --quiet --seed= --version"
+expect "gaussian_noise --" "--format= --help --lossless --output= --progress --quiet --seed= --threads= --version"
 expect "gaussian_noise --format=" "csv f32 npy"
 expect "gaussian_noise --format n" "npy"
 expect "gaussian_noise --ou" "--output="
@@ -70,6 +70,8 @@ expect "gaussian_noise --seed " ""
 expect "gaussian_noise 0 1 2 3 -qo ta" "table.csv"
 expect "gaussian_noise -s -" ""
 expect "gaussian_noise --seed=" ""
+expect "gaussian_noise -T " ""
+expect "gaussian_noise --threads=" ""
 expect "gaussian_noise 0 1 " ""
 expect "gaussian_noise 0 -1" ""
 

@@ -148,6 +148,9 @@ TEST_F(EndToEnd, ReportsAFullDiskAndStopsDrawing) {
     const ToolRun endless = run({"0", "1", "2147483647", "2147483647"});
     EXPECT_EQ(endless.exitStatus, 1);
     EXPECT_EQ(endless.err, small.err);
+    const ToolRun threaded = run({"--threads=3", "0", "1", "2147483647", "2147483647"});
+    EXPECT_EQ(threaded.exitStatus, 1);
+    EXPECT_EQ(threaded.err, small.err);
 }
 
 TEST_F(EndToEnd, ReportsAFailedStandardOutput) {
@@ -194,6 +197,9 @@ TEST_F(EndToEnd, HelpAndManPageNameTheSameArgumentsOptionsAndStatuses) {
                                    "generated_noise.npy",
                                    "generated_noise.f32",
                                    "little-endian",
+                                   "-T",
+                                   "--threads",
+                                   "0 to 256",
                                    "4294967295",
                                    "--seed=$(date +%s)"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;

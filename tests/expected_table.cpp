@@ -10,11 +10,16 @@ namespace gaussian_noise::testing {
 
 std::string expectedTable(unsigned seed, float mean, float variance, int runs, int samplesPerRun, CellText text) {
     std::srand(seed);
+    return expectedTable([] { return std::rand(); }, mean, variance, runs, samplesPerRun, text);
+}
+
+std::string expectedTable(const std::function<int()>& draw, float mean, float variance, int runs, int samplesPerRun,
+                          CellText text) {
     std::string table;
     for (int run = 0; run < runs; ++run) {
         if (run != 0) table += '\n';
         for (int sample = 0; sample < samplesPerRun; ++sample) {
-            const float value = reference::nextSample(mean, variance);
+            const float value = reference::nextSample(mean, variance, draw);
             char cell[32];
             const int size = text == CellText::general
                                  ? std::snprintf(cell, sizeof cell, "%g", static_cast<double>(value))

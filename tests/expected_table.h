@@ -3,6 +3,7 @@
 // generator), as text from printf or the standard library.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "run_settings.h"
@@ -13,6 +14,10 @@ namespace gaussian_noise::testing {
 // The table for a seed, each cell formatted by snprintf("%g") or, for
 // lossless text, by std::to_chars.
 std::string expectedTable(unsigned seed, float mean, float variance, int runs, int samplesPerRun,
+                          CellText text = CellText::general);
+
+// The table drawn from `draw` (0..2147483647 each) rather than from rand().
+std::string expectedTable(const std::function<int()>& draw, float mean, float variance, int runs, int samplesPerRun,
                           CellText text = CellText::general);
 
 // The tool seeds from the clock in whole seconds: one second of the run's

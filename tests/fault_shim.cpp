@@ -3,7 +3,8 @@
 // as the environment asks.
 //   FAULT_SHIM_WRITES  one letter per write() call, in the order of the calls:
 //                      's' writes only the first half (at least one byte),
-//                      'i' fails with EINTR and writes nothing, any other
+//                      'i' fails with EINTR and writes nothing, 'f' fails
+//                      with ENOSPC and writes nothing, any other
 //                      letter writes normally, as do the calls past its end.
 //   FAULT_SHIM_CLOSE   when set, close() of a descriptor from 3 up closes it
 //                      and then fails with EIO, as a file system reporting a
@@ -18,7 +19,7 @@
 
 namespace {
 
-std::size_t writeCalls = 0;  // the programs tested write from one thread
+std::size_t writeCalls = 0;  // the programs tested write from one thread alone
 
 char nextWriteFault() {
     const std::size_t call = writeCalls++;
@@ -36,6 +37,10 @@ extern "C" ssize_t write(int fd, const void* data, std::size_t size) {
     const char fault = nextWriteFault();
     if (fault == 'i') {
         errno = EINTR;
+        return -1;
+    }
+    if (fault == 'f') {
+        errno = ENOSPC;
         return -1;
     }
     if (fault == 's') size -= size / 2;

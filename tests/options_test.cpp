@@ -131,7 +131,10 @@ TEST_F(Options, RejectedOptionsLeaveEveryFileAlone) {
                                                {"-o", "kept.csv", "-s"},
                                                {"--format=npy", "--lossless", "0", "1", "1", "1"},
                                                {"-o", "kept.csv", "--lossless", "--format=f32", "0", "1", "1", "1"},
-                                               {"--format=xml", "0", "1", "1", "1"}}) {
+                                               {"--format=xml", "0", "1", "1", "1"},
+
+                                               {"-o", "kept.csv", "--threads=257", "0", "1", "1", "1"},
+                                               {"-o", "kept.csv", "-T", "two", "0", "1", "1", "1"}}) {
         const ToolRun result = run(arguments);
         EXPECT_EQ(result.exitStatus, 2);
         EXPECT_EQ(result.out, "");
@@ -208,6 +211,37 @@ TEST_F(Options, ProgressGoesToStandardErrorAsPlainLinesWhenNotATerminal) {
     EXPECT_NE(result.err.find("100%, 100000 of 100000 cells, "), std::string::npos) << result.err;
     EXPECT_EQ(text("generated_noise.csv"), expectedTable(3, 0.0F, 1.0F, 20, 5000));
     EXPECT_EQ(run({"-q", "-s", "3", "0", "1", "20", "5000"}).err, "");  // nothing without the option
+}
+
+TEST_F(Options, ThreadsWriteTheOneThreadTableToEveryOutput) {
+    const ToolRun clocked = run({"-T", "2", "0", "1", "30", "5000"});
+    EXPECT_EQ(clocked.exitStatus, 0);
+    EXPECT_EQ(clocked.err, "");
+    EXPECT_EQ(clocked.out, echo("0", "1", "30", "5000"));
+    EXPECT_TRUE(writtenWithClockSeed(clocked, text("generated_noise.csv"), 0.0F, 1.0F, 30, 5000));
+
+    // Seed 376 throws away its 410217th pair of draws: a thread's chunk holds a cell less.
+    const std::vector<std::string> values{"1.7", "3.3", "1400", "300"};
+    const std::string general = expectedTable(376, 1.7F, 3.3F, 1400, 300);
+    const std::string lossless = expectedTable(376, 1.7F, 3.3F, 1400, 300, CellText::lossless);
+    auto with = [&values](std::vector<std::string> options) {
+        options.insert(options.end(), values.begin(), values.end());
+        return options;
+    };
+    for (const std::string threads : {"2", "3", "0"}) {
+        const ToolRun named = run(with({"--threads=" + threads, "-s", "376", "-o", "named.csv"}));
+        EXPECT_EQ(named.exitStatus, 0);
+        EXPECT_EQ(named.out, echo("1.7", "3.3", "1400", "300"));
+        EXPECT_TRUE(text("named.csv") == general) << threads;
+        const ToolRun piped = run(with({"-T", threads, "-q", "-o", "-", "-s", "376"}));
+        EXPECT_EQ(piped.err, "");
+        EXPECT_TRUE(piped.out == general) << threads;
+        run(with({"-T", threads, "--lossless", "-q", "-s", "376"}));
+        EXPECT_TRUE(text("generated_noise.csv") == lossless) << threads;
+        const ToolRun progress = run(with({"-T", threads, "--progress", "-q", "-s", "376"}));
+        EXPECT_NE(progress.err.find("100%, 420000 of 420000 cells, "), std::string::npos) << progress.err;
+        EXPECT_TRUE(text("generated_noise.csv") == general) << threads;
+    }
 }
 
 TEST_F(Options, ProgressRewritesOneLineOnATerminal) {

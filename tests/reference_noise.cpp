@@ -24,9 +24,13 @@ float sampleFromDraws(int first, int second, float mean, float variance) {
 }
 
 float nextSample(float mean, float variance) {
+    return nextSample(mean, variance, [] { return std::rand(); });
+}
+
+float nextSample(float mean, float variance, const std::function<int()>& draw) {
     for (;;) {
-        const int first = std::rand();
-        const int second = std::rand();
+        const int first = draw();
+        const int second = draw();
         // Only a first draw of 0 gives a uniform value too small for the
         // logarithm: the next smallest, 1 / 2147483647, is far above 2^-126.
         if (first != 0) return sampleFromDraws(first, second, mean, variance);

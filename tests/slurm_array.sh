@@ -97,6 +97,8 @@ env "$marker" munged --foreground --socket="$work/munge/socket" --key-file="$wor
   --pid-file="$work/munge/pid" --log-file="$work/munged.log" --seed-file="$work/munge/seed" >/dev/null 2>&1 &
 pids=("$!" "${pids[@]}")
 export SLURM_CONF=$work/slurm.conf
+# sched_interval=1: the main scheduler runs every second rather than every
+# minute, so array tasks that wait for CPUs start soon after others end.
 cat >"$SLURM_CONF" <<EOF
 ClusterName=gaussian-noise-test
 SlurmctldHost=$node(127.0.0.1)
@@ -120,6 +122,7 @@ AccountingStorageType=accounting_storage/none
 JobCompType=jobcomp/none
 SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU
+SchedulerParameters=sched_interval=1
 MpiDefault=none
 MailProg=/bin/true
 ReturnToService=2

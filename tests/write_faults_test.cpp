@@ -3,6 +3,7 @@
 // reports a deferred write error. The tool runs with fault_shim.cpp preloaded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -28,7 +29,7 @@ ToolOptions withFaults(const std::string& writeFaults, bool closeFails = false) 
     const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
     ToolOptions options;
     options.environment = {
-        std::string("LD_PRELOAD=") + FAULT_SHIM_PATH,
+        std::string("LD_PRELOAD=").append(FAULT_SHIM_PATH),
         "FAULT_SHIM_WRITES=" + writeFaults,
         "ASAN_OPTIONS=" + std::string(sanitizerOptions != nullptr ? sanitizerOptions : "") +
             ":verify_asan_link_order=0",
@@ -60,6 +61,21 @@ TEST(WriteFaults, EveryByteArrivesThroughShortAndInterruptedWrites) {
         EXPECT_TRUE(writtenWithClockSeed(run, readFile(directory.path() / "generated_noise.csv"), mean, variance, runs,
                                          samplesPerRun))
             << pattern;
+    }
+}
+
+TEST(WriteFaults, AFailedWriteStopsEveryThreadAndLeavesAPrefixOfTheTable) {
+    const TemporaryDirectory directory;
+    for (const std::string threads : {"1", "2", "3"}) {
+        // The echo, one block or chunk, then a full disk, in a table that would never end.
+        const ToolRun run = runTool(directory.path(), {"-T", threads, "-s", "9", "0", "1", "2147483647", "2147483647"},
+                                    withFaults("..f"));
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(run.err, "gaussian_noise: cannot write 'generated_noise.csv': No space left on device\n");
+        const std::string written = readFile(directory.path() / "generated_noise.csv");
+        const auto cells = static_cast<int>(std::count(written.begin(), written.end(), ','));
+        EXPECT_GT(cells, 1000) << threads;
+        EXPECT_TRUE(expectedTable(9, 0.0F, 1.0F, 1, cells + 1).substr(0, written.size()) == written) << threads;
     }
 }
 

@@ -4,7 +4,8 @@
 # reports which faults no test catches.
 #
 #   tools/mutants.sh           every mutant, the equivalent ones too
-#   tools/mutants.sh --quick   the write path's mutants and three of the generator's
+#   tools/mutants.sh --quick   the write path's mutants, three of the generator's and
+#                              the threaded table's
 #
 # Each mutant is one exact text replacement in one file. The script stops
 # before building anything when a mutant's text is not found exactly once, so
@@ -87,12 +88,21 @@ mutant quick closed-descriptors-left-closed src/main.cpp \
 mutant quick room-beyond-the-buffer-granted src/block_writer.h \
   'return size <= static_cast<std::size_t>(limit_ - begin_) && flush();' 'return flush();'
 
-# --- the table's layout, src/noise_table.cpp
-t=src/noise_table.cpp
-mutant full line-feed-before-the-first-row $t 'if (run != 0 && format.rowSeparators) {' 'if (run >= 0 && format.rowSeparators) {'
-mutant full last-block-not-flushed $t 'if (!out.flush()) return false;' 'if (false) return false;'
-mutant full line-feeds-in-binary $t 'binarySampleSize, false}' 'binarySampleSize, true}'
-mutant full npy-without-header $t 'settings.format == TableFormat::npy &&' 'settings.format == TableFormat::f32 &&'
+mutant full write-through-error-ignored $w 'error_ = writeAll(fd_, text);' '(void)writeAll(fd_, text);'
+
+# --- the table's layout, src/table_cells.h and src/noise_table.cpp
+mutant full line-feed-before-the-first-row src/table_cells.h 'first + done != 0' 'first + done >= 0'
+mutant quick chunk-draws-past-its-share src/table_cells.h 'if (draws.count > drawLimit) break;' ''
+mutant full last-block-not-flushed src/noise_table.cpp 'if (!out.flush()) return false;' 'if (false) return false;'
+
+# --- the threaded table, src/threaded_table.cpp
+t=src/threaded_table.cpp
+mutant quick line-feeds-left-where-a-thrown-pair-moved-them $t \
+  'text = moveLineFeeds(text, cells, pipeline.layout.samplesPerRun, moved);' '(void)moved;'
+mutant quick cells-a-thrown-pair-left-out-not-drawn $t 'if (cells < totalCells) {' 'if (false) {'
+mutant full chunk-write-failure-ignored $t 'if (!out.writeThrough(text)) return false;' '(void)out.writeThrough(text);'
+mutant full line-feeds-in-binary src/cell_format.cpp 'binarySampleSize, false}' 'binarySampleSize, true}'
+mutant full npy-without-header src/noise_table.cpp 'settings.format != TableFormat::npy ||' 'settings.format != TableFormat::f32 ||'
 
 # --- the binary formats, src/binary_table.cpp
 b=src/binary_table.cpp

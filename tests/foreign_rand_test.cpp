@@ -1,0 +1,56 @@
+// Where rand() is not the C library sequence the tool can compute (here an
+// LCG preloaded from lcg_rand_shim.cpp), the tool draws from rand() itself,
+// in one thread, and says so when asked for more.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "expected_table.h"
+#include "run_tool.h"
+
+namespace gaussian_noise::testing {
+namespace {
+
+// The shim's generator, written again here.
+class Lcg {
+public:
+    explicit Lcg(std::uint32_t seed) : state_(seed) {}
+    int operator()() {
+        state_ = (state_ * 1103515245U + 12345U) % 2147483648U;
+        return static_cast<int>(state_);
+    }
+
+private:
+    std::uint32_t state_;
+};
+
+ToolOptions withLcgRand() {
+    // The sanitizer runtime insists on coming first among the loaded libraries
+    // unless told otherwise; a build without sanitizers ignores the setting.
+    const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+    ToolOptions options;
+    options.environment = {std::string("LD_PRELOAD=") + LCG_RAND_SHIM_PATH,
+                           "ASAN_OPTIONS=" + std::string(sanitizerOptions != nullptr ? sanitizerOptions : "") +
+                               ":verify_asan_link_order=0"};
+    return options;
+}
+
+TEST(ForeignRand, TheTableIsThatRandsInOneThreadOrWhenMoreAreAsked) {
+    Lcg lcg(77);
+    const std::string expected = expectedTable(lcg, 0.5F, 2.0F, 40, 3000);
+    const TemporaryDirectory directory;
+    for (const std::string threads : {"1", "2"}) {
+        const ToolRun run = runTool(
+            directory.path(), {"-T", threads, "-s", "77", "-q", "-o", "-", "0.5", "2", "40", "3000"}, withLcgRand());
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_TRUE(run.out == expected) << threads << " threads";
+        EXPECT_EQ(run.err, threads == "1" ? ""
+                                          : "gaussian_noise: rand() here is not the C library sequence the tool can "
+                                            "split between threads; writing the table in one thread\n");
+    }
+}
+
+}  // namespace
+}  // namespace gaussian_noise::testing
