@@ -79,7 +79,7 @@ calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 met() { awk "BEGIN { print (($1) ? \"yes\" : \"no\") }"; }
 
 load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
-tool_7=() draw_7=() stream_7=() tool_8=() kib_6=() kib_7=() kib_8=() system_7=() system_8=() user_7=() user_8=()
+tool_7=() draw_7=() sequence_7=() stream_7=() tool_8=() kib_6=() kib_7=() kib_8=() system_7=() system_8=() user_7=() user_8=()
 piped_7=() progress_7=() lossless_7=()
 old_7=() old_lossless_7=() lossless_t2_7=() t2_7=() t4_7=() t8_7=() t2_kib_6=() t2_kib_7=() t2_kib_8=()
 for ((i = 1; i <= repetitions; i++)); do
@@ -104,6 +104,8 @@ for ((i = 1; i <= repetitions; i++)); do
   lossless_t2_7+=("$seconds")
   run "$draw_only" 0 1 1000 10000
   draw_7+=("$seconds")
+  run "$draw_only" --sequence 0 1 1000 10000
+  sequence_7+=("$seconds")
   run "$stream_writer" 0 1 1000 10000
   stream_7+=("$seconds")
   stdout_file=table.csv run "$tool" --output=- 0 1 1000 10000
@@ -149,6 +151,7 @@ done
 
 t_tool=$(median "${tool_7[@]}")
 t_draw=$(median "${draw_7[@]}")
+t_sequence=$(median "${sequence_7[@]}")
 t_stream=$(median "${stream_7[@]}")
 tool_over_draw=$(calc %.2f "$t_tool / $t_draw")
 piped_over_tool=$(calc %.3f "$(median "${piped_7[@]}") / $t_tool")
@@ -199,7 +202,9 @@ cat <<EOF
 | tool --threads=2 / v1.1.0 | $t2_over_old | ≤ 0.40 (stretch 0.33) | $(met "$t2_over_old <= 0.40") |
 | tool --lossless --threads=2 / v1.1.0 --lossless | $lossless_t2_over_old | ≤ 0.55 | $(met "$lossless_t2_over_old <= 0.55") |
 | tool at 1 / 2 / 4 / 8 threads, 10^7 cells | $threads_times | | |
-| draw_only, 10^7 cells | $(calc %.3f "$t_draw") s ($(calc %.1f "$t_draw * 1e9 / 1e7") ns/cell) | | |
+| draw_only, 10^7 cells, draws from rand() | $(calc %.3f "$t_draw") s ($(calc %.1f "$t_draw * 1e9 / 1e7") ns/cell) | | |
+| draw_only --sequence, the same draws without the lock | $(calc %.3f "$t_sequence") s ($(calc %.1f "$t_sequence * 1e9 / 1e7") ns/cell) | | |
+| tool / draw_only --sequence | $(calc %.2f "$t_tool / $t_sequence") | | |
 | stream_writer, 10^7 cells | $(calc %.3f "$t_stream") s ($(calc %.1f "$t_stream * 1e9 / 1e7") ns/cell) | | |
 | tool / draw_only | $tool_over_draw | ≤ 1.25 | $(met "$tool_over_draw <= 1.25") |
 | stream_writer / tool | $stream_over_tool | ≥ 6 | $(met "$stream_over_tool >= 6") |

@@ -132,7 +132,6 @@ TEST_F(Options, RejectedOptionsLeaveEveryFileAlone) {
                                                {"--format=npy", "--lossless", "0", "1", "1", "1"},
                                                {"-o", "kept.csv", "--lossless", "--format=f32", "0", "1", "1", "1"},
                                                {"--format=xml", "0", "1", "1", "1"},
-
                                                {"-o", "kept.csv", "--threads=257", "0", "1", "1", "1"},
                                                {"-o", "kept.csv", "-T", "two", "0", "1", "1", "1"}}) {
         const ToolRun result = run(arguments);
@@ -213,6 +212,17 @@ TEST_F(Options, ProgressGoesToStandardErrorAsPlainLinesWhenNotATerminal) {
     EXPECT_EQ(run({"-q", "-s", "3", "0", "1", "20", "5000"}).err, "");  // nothing without the option
 }
 
+// The reference samples for a seed as little-endian single-precision bytes.
+std::string referenceSingles(unsigned seed, float mean, float variance, int cells) {
+    std::srand(seed);
+    std::string bytes;
+    for (int cell = 0; cell < cells; ++cell) {
+        const auto bits = std::bit_cast<std::uint32_t>(reference::nextSample(mean, variance));
+        for (unsigned shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((bits >> shift) & 0xFFU);
+    }
+    return bytes;
+}
+
 TEST_F(Options, ThreadsWriteTheOneThreadTableToEveryOutput) {
     const ToolRun clocked = run({"-T", "2", "0", "1", "30", "5000"});
     EXPECT_EQ(clocked.exitStatus, 0);
@@ -224,6 +234,7 @@ TEST_F(Options, ThreadsWriteTheOneThreadTableToEveryOutput) {
     const std::vector<std::string> values{"1.7", "3.3", "1400", "300"};
     const std::string general = expectedTable(376, 1.7F, 3.3F, 1400, 300);
     const std::string lossless = expectedTable(376, 1.7F, 3.3F, 1400, 300, CellText::lossless);
+    const std::string singles = referenceSingles(376, 1.7F, 3.3F, 1400 * 300);
     auto with = [&values](std::vector<std::string> options) {
         options.insert(options.end(), values.begin(), values.end());
         return options;
@@ -241,6 +252,8 @@ TEST_F(Options, ThreadsWriteTheOneThreadTableToEveryOutput) {
         const ToolRun progress = run(with({"-T", threads, "--progress", "-q", "-s", "376"}));
         EXPECT_NE(progress.err.find("100%, 420000 of 420000 cells, "), std::string::npos) << progress.err;
         EXPECT_TRUE(text("generated_noise.csv") == general) << threads;
+        run(with({"-T", threads, "--format=f32", "-q", "-s", "376"}));
+        EXPECT_TRUE(text("generated_noise.f32") == singles) << threads;
     }
 }
 
@@ -273,17 +286,6 @@ TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
 
     run({"-q", "-s", "4", "-o", "plain.csv", "0", "1", "100", "10000"});
     EXPECT_EQ(text("generated_noise.csv"), text("plain.csv"));
-}
-
-// The reference samples for a seed as little-endian single-precision bytes.
-std::string referenceSingles(unsigned seed, float mean, float variance, int cells) {
-    std::srand(seed);
-    std::string bytes;
-    for (int cell = 0; cell < cells; ++cell) {
-        const auto bits = std::bit_cast<std::uint32_t>(reference::nextSample(mean, variance));
-        for (unsigned shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((bits >> shift) & 0xFFU);
-    }
-    return bytes;
 }
 
 TEST_F(Options, BinaryFormatsHoldTheDrawnSamplesNaNBitsIncluded) {
