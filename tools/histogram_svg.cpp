@@ -9,14 +9,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iomanip>
 #include <iostream>
 #include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "svg_plot.h"
+
 namespace {
+
+using svg_plot::label;
+using svg_plot::pixels;
+using svg_plot::writeAxes;
+using svg_plot::writeDensityCurve;
+using svg_plot::writeLegend;
 
 constexpr double width = 760.0;
 constexpr double height = 460.0;
@@ -24,6 +31,7 @@ constexpr double left = 80.0;  // the plot area inside the picture
 constexpr double right = width - 24.0;
 constexpr double top = 64.0;
 constexpr double bottom = height - 64.0;
+constexpr svg_plot::Area area{left, right, top, bottom};
 
 constexpr double spread = 5.0;  // the histogram covers mean ± 5 standard deviations
 constexpr int binCount = 100;
@@ -47,21 +55,6 @@ std::string readTable(const char* path, std::vector<double>& samples) {
     }
     if (samples.empty()) return std::string("'") + path + "' holds no numbers";
     return "";
-}
-
-// A number for an attribute, to a tenth of a pixel.
-std::string pixels(double value) {
-    std::ostringstream out;
-    out << std::fixed << std::setprecision(1) << value;
-    return out.str();
-}
-
-// A number for a label, as printf("%g") would write it.
-std::string label(double value) {
-    if (std::fabs(value) < 1e-12) value = 0.0;  // no "-0" or "1e-17" from rounding
-    std::ostringstream out;
-    out << value;
-    return out.str();
 }
 
 // A step of 1, 2 or 5 times a power of ten giving at most about five ticks.
@@ -148,41 +141,15 @@ int main(int argc, char** argv) {
     }
     svg << "</g>\n";
 
-    svg << R"(<polyline fill="none" stroke="#c0392b" stroke-width="2" points=")";
-    constexpr int curvePoints = 400;
-    for (int i = 0; i <= curvePoints; ++i) {
-        const double x = low + (high - low) * i / curvePoints;
-        svg << (i == 0 ? "" : " ") << pixels(xPixel(x)) << ',' << pixels(yPixel(density(x)));
-    }
-    svg << R"("/>)" << '\n';
+    constexpr int curveSegments = 400;
+    writeDensityCurve(svg, low, high, curveSegments, density, xPixel, yPixel);
 
-    // The value axis, ticked at every standard deviation from the mean.
-    svg << R"(<line x1=")" << pixels(left) << R"(" x2=")" << pixels(right) << R"(" y1=")" << pixels(bottom)
-        << R"(" y2=")" << pixels(bottom) << R"(" stroke="black"/>)" << '\n'
-        << R"(<line x1=")" << pixels(left) << R"(" x2=")" << pixels(left) << R"(" y1=")" << pixels(top) << R"(" y2=")"
-        << pixels(bottom) << R"(" stroke="black"/>)" << '\n';
-    for (int k = -static_cast<int>(spread); k <= static_cast<int>(spread); ++k) {
-        const double x = xPixel(mean + k * sd);
-        svg << R"(<line x1=")" << pixels(x) << R"(" x2=")" << pixels(x) << R"(" y1=")" << pixels(bottom) << R"(" y2=")"
-            << pixels(bottom + 6) << R"(" stroke="black"/>)" << '\n'
-            << R"(<text x=")" << pixels(x) << R"(" y=")" << pixels(bottom + 21) << R"(" text-anchor="middle">)"
-            << label(mean + k * sd) << "</text>\n";
-    }
-    svg << R"(<text x=")" << pixels((left + right) / 2) << R"(" y=")" << pixels(bottom + 46)
-        << R"(" text-anchor="middle">sample value</text>)" << '\n'
-        << R"(<text transform="translate(22 )" << pixels((top + bottom) / 2)
-        << R"svg() rotate(-90)" text-anchor="middle">density</text>)svg" << '\n';
+    writeAxes(svg, area, mean, sd, spread, xPixel, 46, "density");
 
     // The legend, and the samples that fell outside the picture.
     const double legendX = right - 190;
-    svg << R"(<rect x=")" << pixels(legendX) << R"(" y=")" << pixels(top + 10)
-        << R"(" width="16" height="12" fill="#6a9fd4"/>)" << '\n'
-        << R"(<text x=")" << pixels(legendX + 24) << R"(" y=")" << pixels(top + 21) << R"(">samples</text>)" << '\n'
-        << R"(<line x1=")" << pixels(legendX) << R"(" x2=")" << pixels(legendX + 16) << R"(" y1=")" << pixels(top + 38)
-        << R"(" y2=")" << pixels(top + 38) << R"(" stroke="#c0392b" stroke-width="2"/>)" << '\n'
-        << R"(<text x=")" << pixels(legendX + 24) << R"(" y=")" << pixels(top + 42) << R"(">normal density</text>)"
-        << '\n'
-        << R"(<text x=")" << pixels(legendX) << R"(" y=")" << pixels(top + 62) << R"(" fill="#555">)" << outside
+    writeLegend(svg, area, legendX);
+    svg << R"(<text x=")" << pixels(legendX) << R"(" y=")" << pixels(top + 62) << R"(" fill="#555">)" << outside
         << " beyond ±" << label(spread) << " sd</text>\n";
     svg << "</svg>\n";
 

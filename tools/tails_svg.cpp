@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <iomanip>
 #include <iostream>
 #include <memory>
 #include <numbers>
@@ -19,7 +18,15 @@
 #include <string>
 #include <vector>
 
+#include "svg_plot.h"
+
 namespace {
+
+using svg_plot::label;
+using svg_plot::pixels;
+using svg_plot::writeAxes;
+using svg_plot::writeDensityCurve;
+using svg_plot::writeLegend;
 
 constexpr double width = 760.0;
 constexpr double height = 500.0;
@@ -27,6 +34,7 @@ constexpr double left = 80.0;  // the plot area inside the picture
 constexpr double right = width - 24.0;
 constexpr double top = 64.0;
 constexpr double bottom = height - 104.0;
+constexpr svg_plot::Area area{left, right, top, bottom};
 
 constexpr double spread = 7.0;      // the picture covers mean ± 7 standard deviations
 constexpr double binWidthSd = 0.1;  // bins of a tenth of a standard deviation
@@ -115,21 +123,6 @@ std::string readTable(std::FILE* in, const Scale& scale, Tally& tally) {
     if (std::ferror(in) != 0) return "cannot read the table";
     if (tally.samples == 0.0) return "the table holds no numbers";
     return "";
-}
-
-// A number for an attribute, to a tenth of a pixel.
-std::string pixels(double value) {
-    std::ostringstream out;
-    out << std::fixed << std::setprecision(1) << value;
-    return out.str();
-}
-
-// A number for a label, as printf("%g") would write it, to `digits` digits.
-std::string label(double value, int digits = 6) {
-    if (std::fabs(value) < 1e-12) value = 0.0;  // no "-0" or "1e-17" from rounding
-    std::ostringstream out;
-    out << std::setprecision(digits) << value;
-    return out.str();
 }
 
 }  // namespace
@@ -232,30 +225,10 @@ int main(int argc, char** argv) {
         << R"(<text x=")" << pixels(left + 6) << R"(" y=")" << pixels(yPixel(oneInABin) - 5)
         << R"(" font-size="11" fill="#555">in a bin</text>)" << '\n';
 
-    svg << R"(<polyline fill="none" stroke="#c0392b" stroke-width="2" points=")";
-    constexpr int curvePoints = 560;
-    for (int i = 0; i <= curvePoints; ++i) {
-        const double x = scale.low + (scale.high - scale.low) * i / curvePoints;
-        svg << (i == 0 ? "" : " ") << pixels(xPixel(x)) << ',' << pixels(yPixel(density(x)));
-    }
-    svg << R"("/>)" << '\n';
+    constexpr int curveSegments = 560;
+    writeDensityCurve(svg, scale.low, scale.high, curveSegments, density, xPixel, yPixel);
 
-    // The value axis, ticked at every standard deviation from the mean.
-    svg << R"(<line x1=")" << pixels(left) << R"(" x2=")" << pixels(right) << R"(" y1=")" << pixels(bottom)
-        << R"(" y2=")" << pixels(bottom) << R"(" stroke="black"/>)" << '\n'
-        << R"(<line x1=")" << pixels(left) << R"(" x2=")" << pixels(left) << R"(" y1=")" << pixels(top) << R"(" y2=")"
-        << pixels(bottom) << R"(" stroke="black"/>)" << '\n';
-    for (int k = -static_cast<int>(spread); k <= static_cast<int>(spread); ++k) {
-        const double x = xPixel(mean + k * sd);
-        svg << R"(<line x1=")" << pixels(x) << R"(" x2=")" << pixels(x) << R"(" y1=")" << pixels(bottom) << R"(" y2=")"
-            << pixels(bottom + 6) << R"(" stroke="black"/>)" << '\n'
-            << R"(<text x=")" << pixels(x) << R"(" y=")" << pixels(bottom + 21) << R"(" text-anchor="middle">)"
-            << label(mean + k * sd) << "</text>\n";
-    }
-    svg << R"(<text x=")" << pixels((left + right) / 2) << R"(" y=")" << pixels(bottom + 42)
-        << R"(" text-anchor="middle">sample value</text>)" << '\n'
-        << R"(<text transform="translate(22 )" << pixels((top + bottom) / 2)
-        << R"svg() rotate(-90)" text-anchor="middle">density (logarithmic)</text>)svg" << '\n';
+    writeAxes(svg, area, mean, sd, spread, xPixel, 42, "density (logarithmic)");
 
     // What the shaded bands mean, and what the table's far tails hold.
     svg << R"(<text x=")" << pixels((left + right) / 2) << R"(" y=")" << pixels(bottom + 62)
@@ -271,13 +244,7 @@ int main(int argc, char** argv) {
 
     // The legend.
     const double legendX = right - 170;
-    svg << R"(<rect x=")" << pixels(legendX) << R"(" y=")" << pixels(top + 10)
-        << R"(" width="16" height="12" fill="#6a9fd4"/>)" << '\n'
-        << R"(<text x=")" << pixels(legendX + 24) << R"(" y=")" << pixels(top + 21) << R"(">samples</text>)" << '\n'
-        << R"(<line x1=")" << pixels(legendX) << R"(" x2=")" << pixels(legendX + 16) << R"(" y1=")" << pixels(top + 38)
-        << R"(" y2=")" << pixels(top + 38) << R"(" stroke="#c0392b" stroke-width="2"/>)" << '\n'
-        << R"(<text x=")" << pixels(legendX + 24) << R"(" y=")" << pixels(top + 42) << R"(">normal density</text>)"
-        << '\n';
+    writeLegend(svg, area, legendX);
     svg << "</svg>\n";
 
     std::cout << svg.str();
