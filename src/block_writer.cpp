@@ -2,9 +2,7 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 namespace gaussian_noise {
 
@@ -26,17 +24,6 @@ bool BlockWriter::flush() noexcept {
         error_ = writeAll(fd_, std::string_view(begin_, pending));
         flushed_ += pending;
         end_ = begin_;
-    }
-    return error_ == 0;
-}
-
-bool BlockWriter::put(std::string_view text) noexcept {
-    while (!text.empty()) {
-        if (end_ == limit_ && !flush()) return false;
-        const std::size_t piece = std::min(text.size(), static_cast<std::size_t>(limit_ - end_));
-        std::memcpy(end_, text.data(), piece);
-        end_ += piece;
-        text.remove_prefix(piece);
     }
     return error_ == 0;
 }

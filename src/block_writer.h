@@ -30,9 +30,6 @@ public:
     // Where the next byte goes; text written there is kept by advance().
     [[nodiscard]] char* end() const noexcept { return end_; }
     void advance(char* newEnd) noexcept { end_ = newEnd; }
-    // Copies `text` in, of any length, flushing whenever the buffer fills.
-    // False once a write has failed.
-    bool put(std::string_view text) noexcept;
 
     // Writes out what the buffer holds. False once a write has failed.
     bool flush() noexcept;

@@ -66,7 +66,7 @@ TableLayout tableLayout(const RunSettings& settings) {
 }
 
 bool writeTableHeader(BlockWriter& out, const RunSettings& settings) {
-    return settings.format != TableFormat::npy || out.put(npyHeader(settings.runs, settings.samplesPerRun));
+    return settings.format != TableFormat::npy || out.writeThrough(npyHeader(settings.runs, settings.samplesPerRun));
 }
 
 bool writeCellRange(BlockWriter& out, const TableLayout& layout, std::int64_t first, std::int64_t count,
