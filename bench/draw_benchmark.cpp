@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "generator.h"
+#include "gaussian_sample.h"
 #include "rand_sequence.h"
 
 namespace {

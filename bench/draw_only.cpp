@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "command_line.h"
-#include "generator.h"
+#include "gaussian_sample.h"
 #include "rand_sequence.h"
 
 namespace {

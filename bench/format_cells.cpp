@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "generator.h"
+#include "gaussian_sample.h"
 #include "number_text.h"
 #include "number_text_variants.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "generator.h"
+#include "gaussian_sample.h"
 #include "number_text.h"
 #include "number_text_variants.h"
 

@@ -11,7 +11,7 @@
 #include <span>
 
 #include "command_line.h"
-#include "generator.h"
+#include "gaussian_sample.h"
 
 int main(int argc, char** argv) {
     using namespace gaussian_noise;

@@ -9,6 +9,8 @@
 #include <limits>
 #include <optional>
 
+#include "messages.h"
+
 namespace gaussian_noise {
 
 const std::string_view usageText = "usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES (or --help)";
@@ -64,13 +66,6 @@ const std::string_view helpText =
     "fails, 2 if the command line is rejected.\n";
 
 namespace {
-
-std::string quoted(std::string_view text) {
-    std::string result(1, '\'');
-    result += text;
-    result += '\'';
-    return result;
-}
 
 // Rounds to the nearest float; values beyond its range become infinite.
 float toFloat(double value) {
@@ -215,7 +210,8 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
                 settings.threads = *threads;
                 return true;
             }
-            line.error = "threads must be a whole number from 0 to " + std::to_string(maxThreads) + ", not " + quoted(value);
+            line.error =
+                "threads must be a whole number from 0 to " + std::to_string(maxThreads) + ", not " + quoted(value);
             return false;
     }
     return true;

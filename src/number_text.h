@@ -1,4 +1,6 @@
-// Number text of the table and the echo, written into a caller's buffer.
+// Number text of the table and the echo, written into a caller's buffer:
+// six significant digits as printf writes them, the shortest text that reads
+// back exactly, and plain decimal integers.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,15 @@ char* writeGeneral(char* out, float value) noexcept;
 // eight samples at a time with vector instructions where the processor has
 // them, with the same text.
 char* writeGeneralCells(char* out, std::span<const float> samples) noexcept;
+
+// The room writeShortest needs after `out`: the longest text is
+// "-1.1754944e-38", 14 characters.
+inline constexpr int shortestRoom = 16;
+
+// Writes the shortest decimal text that strtof reads back as exactly `value`,
+// in fixed or exponent notation, whichever is shorter ("0.1", "-1.3486719",
+// "1e-05", "inf", "-nan", "-0"). Returns the end of the text.
+char* writeShortest(char* out, float value) noexcept;
 
 // Writes `value` in plain decimal; returns the end of the text.
 char* writeDecimal(char* out, std::int32_t value) noexcept;

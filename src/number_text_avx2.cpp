@@ -26,7 +26,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "cell_text.h"
 #include "number_text.h"
 
 namespace gaussian_noise {
@@ -205,7 +204,7 @@ struct Group {
     }
     for (std::size_t i = 0; i < cells; ++i) {
         if (((group.others >> i) & 1) != 0) {
-            out = writeCell<writeGeneral>(out, samples[i]);
+            out = writeGeneralCell(out, samples[i]);
         } else {
             out = writeFixedCell(out, group, i);
         }

@@ -3,7 +3,6 @@
 #include <array>
 #include <span>
 
-#include "cell_text.h"
 #include "number_text.h"
 #include "number_text_variants.h"
 
@@ -12,7 +11,8 @@ namespace {
 
 // The portable variant: one sample after another through writeGeneral.
 char* writeGeneralCellsPortable(char* out, std::span<const float> samples) noexcept {
-    return writeCellsOneByOne<writeGeneral>(out, samples);
+    for (const float sample : samples) out = writeGeneralCell(out, sample);
+    return out;
 }
 
 bool everywhere() { return true; }
@@ -49,7 +49,7 @@ const CellWriterVariant& chosenCellWriterVariant() {
 }
 
 char* writeGeneralCells(char* out, std::span<const float> samples) noexcept {
-    static const CellWriter write = chosenCellWriterVariant().write;
+    static const auto write = chosenCellWriterVariant().write;
     return write(out, samples);
 }
 

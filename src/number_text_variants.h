@@ -7,17 +7,24 @@
 #include <span>
 #include <string_view>
 
-namespace gaussian_noise {
+#include "number_text.h"
 
-// Writes each sample's writeGeneral text followed by ','; returns the end.
-// Needs samples.size() * generalRoom bytes of room.
-using CellWriter = char* (*)(char* out, std::span<const float> samples) noexcept;
+namespace gaussian_noise {
 
 struct CellWriterVariant {
     std::string_view name;
     bool (*supported)();  // whether this processor can run `write`
-    CellWriter write;
+    // Writes each sample's writeGeneral text followed by ','; returns the
+    // end. Needs samples.size() * generalRoom bytes of room.
+    char* (*write)(char* out, std::span<const float> samples) noexcept;
 };
+
+// One sample's writeGeneral text followed by ','; returns the end.
+[[gnu::always_inline]] inline char* writeGeneralCell(char* out, float sample) noexcept {
+    out = writeGeneral(out, sample);
+    *out = ',';
+    return out + 1;
+}
 
 // Every variant built in, the portable one first; the ones after it are
 // faster where supported.

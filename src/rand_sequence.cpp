@@ -1,5 +1,6 @@
 #include "rand_sequence.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 
@@ -99,14 +100,14 @@ void RandSequence::skip(std::uint64_t draws) noexcept {
     }
 }
 
-bool randFollowsSequence(std::uint32_t seed) {
-    constexpr int compared = 256;
+CLibraryRand::CLibraryRand(std::uint32_t seed) noexcept {
     std::srand(seed);
+    for (std::int32_t& draw : taken_) draw = std::rand();
+}
+
+bool CLibraryRand::followsSequence(std::uint32_t seed) const noexcept {
     RandSequence copy(seed);
-    bool same = true;
-    for (int i = 0; i < compared && same; ++i) same = std::rand() == copy();
-    std::srand(seed);
-    return same;
+    return std::all_of(taken_.begin(), taken_.end(), [&copy](std::int32_t draw) { return draw == copy(); });
 }
 
 }  // namespace gaussian_noise

@@ -1,9 +1,11 @@
 // The C library's rand() sequence as glibc computes it, without the C library
-// and without its lock, with a skip of any number of draws.
+// and without its lock, with a skip of any number of draws; and rand() itself.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 namespace gaussian_noise {
 
@@ -42,9 +44,24 @@ private:
     unsigned next_ = lag;
 };
 
-// Whether rand() after srand(seed) gives RandSequence(seed)'s first draws (at
-// least 64 compared). Seeds rand with srand(seed) again before it returns, so
-// that rand() starts the table either way.
-bool randFollowsSequence(std::uint32_t seed);
+// The C library's own rand(), seeded with srand(seed): its first draws are
+// taken at once, so that they can be compared with RandSequence(seed), and
+// handed out first, so that the draws are rand()'s from the seed on whatever
+// srand() does to a rand() that is not the C library's.
+class CLibraryRand {
+public:
+    explicit CLibraryRand(std::uint32_t seed) noexcept;
+
+    // Whether the draws taken are RandSequence(seed)'s: only then may the copy
+    // stand in for rand(), in as many threads as wanted.
+    [[nodiscard]] bool followsSequence(std::uint32_t seed) const noexcept;
+
+    // The next draw of rand() after srand(seed).
+    std::int32_t operator()() noexcept { return next_ < taken_.size() ? taken_[next_++] : std::rand(); }
+
+private:
+    std::array<std::int32_t, 256> taken_{};
+    std::size_t next_ = 0;
+};
 
 }  // namespace gaussian_noise

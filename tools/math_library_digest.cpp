@@ -1,7 +1,7 @@
 // Digests the C library's logf and cosf over every input the generator can
 // give them, so that two machines can show their math libraries agree there:
 // logf(u1) and cosf(tau * u2) for every u = float(draw / 2147483647) that a
-// draw of rand() can make (the conversions of generator.h). Prints the count
+// draw of rand() can make (the conversions of gaussian_sample.h). Prints the count
 // of distinct inputs and an FNV-1a 64 digest of the results' bits for each,
 // and exits 1 if they differ from the digests recorded on x86-64.
 //

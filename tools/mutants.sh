@@ -32,36 +32,36 @@ mutant() {
 # equivalent NAME FILE FROM TO REASON: a change that cannot alter behaviour.
 equivalent() { mutant full "$1" "$2" "$3" "$4"; reasons[-1]=$5; }
 
-# --- the generator's arithmetic, src/generator.h
-g=src/generator.h
+# --- the generator's arithmetic, src/gaussian_sample.h
+g=src/gaussian_sample.h
 mutant quick cosine-in-double $g 'static_cast<double>(cosf(theta))' 'std::cos(static_cast<double>(theta))'
 mutant full sine-for-cosine $g 'static_cast<double>(cosf(theta))' 'static_cast<double>(sinf(theta))'
 mutant full logarithm-in-double $g 'static_cast<double>(logf(u1))' 'std::log(static_cast<double>(u1))'
 mutant full radius-in-single $g 'const double radius = std::sqrt(-2.0 * static_cast<double>(logf(u1)));' \
   'const double radius = sqrtf(-2.0F * logf(u1));'
-mutant full first-uniform-in-single $g 'u1 = static_cast<float>(static_cast<double>(draw()) * uniformScale);' \
-  'u1 = static_cast<float>(draw()) * static_cast<float>(uniformScale);'
-mutant full second-uniform-in-single $g 'u2 = static_cast<float>(static_cast<double>(draw()) * uniformScale);' \
-  'u2 = static_cast<float>(draw()) * static_cast<float>(uniformScale);'
+mutant full first-uniform-in-single $g 'const auto u1 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);' \
+  'const auto u1 = static_cast<float>(draws[pair]) * static_cast<float>(uniformScale);'
+mutant full second-uniform-in-single $g 'const auto u2 = static_cast<float>(static_cast<double>(draws[pair + 1]) * uniformScale);' \
+  'const auto u2 = static_cast<float>(draws[pair + 1]) * static_cast<float>(uniformScale);'
 mutant full uniform-over-2-to-the-31 $g 'uniformScale = 1.0 / 2147483647.0;' 'uniformScale = 1.0 / 2147483648.0;'
 mutant full angle-in-double $g 'const float theta = tau * u2;' \
   'const auto theta = static_cast<float>(6.283185307179586 * static_cast<double>(u2));'
 mutant full cosine-times-radius-in-single $g 'static_cast<float>(static_cast<double>(cosf(theta)) * radius)' \
   'cosf(theta) * static_cast<float>(radius)'
-mutant full scale-in-double $g 'const float sample = mean + sqrtf(variance) * z0;' \
-  'const float sample = mean + static_cast<float>(std::sqrt(static_cast<double>(variance)) * static_cast<double>(z0));'
-mutant full scale-and-shift-in-double $g 'const float sample = mean + sqrtf(variance) * z0;' \
-  'const auto sample = static_cast<float>(mean + static_cast<double>(sqrtf(variance)) * z0);'
-mutant quick fused-multiply-add $g 'const float sample = mean + sqrtf(variance) * z0;' 'const float sample = std::fma(sqrtf(variance), z0, mean);'
-mutant quick draws-swapped $g $'        u1 = static_cast<float>(static_cast<double>(draw()) * uniformScale);\n        u2 = static_cast<float>(static_cast<double>(draw()) * uniformScale);' \
-  $'        u2 = static_cast<float>(static_cast<double>(draw()) * uniformScale);\n        u1 = static_cast<float>(static_cast<double>(draw()) * uniformScale);'
+mutant full scale-in-double $g 'float sample = mean + sqrtf(variance) * z0;' \
+  'float sample = mean + static_cast<float>(std::sqrt(static_cast<double>(variance)) * static_cast<double>(z0));'
+mutant full scale-and-shift-in-double $g 'float sample = mean + sqrtf(variance) * z0;' \
+  'auto sample = static_cast<float>(mean + static_cast<double>(sqrtf(variance)) * z0);'
+mutant quick fused-multiply-add $g 'float sample = mean + sqrtf(variance) * z0;' 'float sample = std::fma(sqrtf(variance), z0, mean);'
+mutant quick draws-swapped $g $'static_cast<double>(draws[pair]) * uniformScale);\n        const auto u2 = static_cast<float>(static_cast<double>(draws[pair + 1]) * uniformScale);' \
+  $'static_cast<double>(draws[pair + 1]) * uniformScale);\n        const auto u2 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);'
 equivalent nan-sign-left-to-the-processor $g 'if (std::isnan(sample) && !std::isnan(mean)) [[unlikely]]' 'if (false)' \
   'x86-64 gives a NaN it makes the sign bit anyway; the aarch64 run of the same-bytes tests catches it there'
-mutant full no-rejection $g '} while (u1 <= epsilon);' '} while (u1 < 0.0F);'
-equivalent rejection-strictly-below $g '} while (u1 <= epsilon);' '} while (u1 < epsilon);' \
+mutant full no-rejection $g 'if (u1 <= epsilon) continue;' 'if (u1 < 0.0F) continue;'
+equivalent rejection-strictly-below $g 'if (u1 <= epsilon) continue;' 'if (u1 < epsilon) continue;' \
   'no draw gives a u1 between 0 and 1/2147483647 = 4.66e-10, which is far above 2^-126'
-equivalent product-of-floats-in-double $g 'const float sample = mean + sqrtf(variance) * z0;' \
-  'const float sample = mean + static_cast<float>(static_cast<double>(sqrtf(variance)) * z0);' \
+equivalent product-of-floats-in-double $g 'float sample = mean + sqrtf(variance) * z0;' \
+  'float sample = mean + static_cast<float>(static_cast<double>(sqrtf(variance)) * z0);' \
   'the product of two floats is exact in double, so rounding it once to single gives the single product'
 equivalent standard-deviation-in-double $g 'sqrtf(variance)' \
   'static_cast<float>(std::sqrt(static_cast<double>(variance)))' \
@@ -83,26 +83,33 @@ mutant quick interrupted-write-taken-as-failure $w 'if (errno == EINTR) continue
 mutant quick write-error-ignored $w 'return errno;' 'break;'
 mutant quick buffer-kept-after-flush $w 'end_ = begin_;' ''
 mutant quick close-result-ignored src/main.cpp 'if (::close(fd) != 0) {' 'if (::close(fd) != 0 && false) {'
-mutant quick closed-descriptors-left-closed src/main.cpp \
-  'if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) return true;' 'return true;'
+mutant quick table-left-on-a-standard-descriptor src/main.cpp \
+  'if (fd < 0 || fd > STDERR_FILENO) return fd;' 'return fd;'
 mutant quick room-beyond-the-buffer-granted src/block_writer.h \
   'return size <= static_cast<std::size_t>(limit_ - begin_) && flush();' 'return flush();'
-
 mutant full write-through-error-ignored $w 'error_ = writeAll(fd_, text);' '(void)writeAll(fd_, text);'
+mutant full message-control-characters-unescaped src/messages.cpp \
+  "if (byte >= 0x20 && byte != 0x7F && c != '\\\\') {" 'if (true) {'
 
-# --- the table's layout, src/table_cells.h and src/noise_table.cpp
-mutant full line-feed-before-the-first-row src/table_cells.h 'first + done != 0' 'first + done >= 0'
-mutant quick chunk-draws-past-its-share src/table_cells.h 'if (draws.count > drawLimit) break;' ''
-mutant full last-block-not-flushed src/noise_table.cpp 'if (!out.flush()) return false;' 'if (false) return false;'
+# --- the table and its cells, src/cells.h, src/cells.cpp and src/table_writer.cpp
+mutant full line-feed-before-the-first-row src/cells.cpp 'column == 0 && first != 0' 'column == 0 && first >= 0'
+mutant quick batch-takes-pairs-past-the-cells-asked src/cells.h \
+  '{batchPairs, static_cast<std::uint64_t>(cells - done.cells), pairs - done.pairs}' '{batchPairs, pairs - done.pairs}'
+mutant full last-block-not-flushed src/table_writer.cpp '|| !out.flush()) return false;' ') return false;'
+mutant full npy-without-header src/table_writer.cpp 'settings.format == TableFormat::npy &&' 'settings.format == TableFormat::f32 &&'
+mutant full line-feeds-in-binary src/cells.cpp 'binarySampleSize, false}' 'binarySampleSize, true}'
+mutant full checked-draws-of-rand-not-replayed src/rand_sequence.h \
+  'return next_ < taken_.size() ? taken_[next_++] : std::rand();' 'return std::rand();'
 
-# --- the threaded table, src/threaded_table.cpp
-t=src/threaded_table.cpp
-mutant quick line-feeds-left-where-a-thrown-pair-moved-them $t \
-  'text = moveLineFeeds(text, cells, pipeline.layout.samplesPerRun, moved);' '(void)moved;'
-mutant quick cells-a-thrown-pair-left-out-not-drawn $t 'if (cells < totalCells) {' 'if (false) {'
-mutant full chunk-write-failure-ignored $t 'if (!out.writeThrough(text)) return false;' '(void)out.writeThrough(text);'
-mutant full line-feeds-in-binary src/cell_format.cpp 'binarySampleSize, false}' 'binarySampleSize, true}'
-mutant full npy-without-header src/noise_table.cpp 'settings.format != TableFormat::npy ||' 'settings.format != TableFormat::f32 ||'
+# --- the threaded table, src/threaded_cells.cpp and src/table_writer.cpp
+t=src/threaded_cells.cpp
+mutant quick chunk-not-drawn-again-where-a-thrown-pair-moved-it $t 'if (slot.first != done.cells) {' 'if (false) {'
+mutant quick tail-drawn-from-the-wrong-pair src/table_writer.cpp 'draws.skip(2 * threaded.pairs);' \
+  'draws.skip(2 * threaded.pairs + 2);'
+mutant full chunk-write-failure-ignored $t \
+  'if (!out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)))) return false;' \
+  '(void)out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)));'
+mutant quick no-thread-ends-the-run $t 'if (running.empty()) return {};' 'throw;'
 
 # --- the binary formats, src/binary_table.cpp
 b=src/binary_table.cpp

@@ -103,12 +103,15 @@ TEST(RandSequence, SkipsAgreeWithEachOtherFarAhead) {
     EXPECT_EQ(whole(), stepped());
 }
 
-TEST(RandSequence, RandFollowsItUnderThisCLibraryAndStartsAgain) {
+TEST(RandSequence, CLibraryRandFollowsItAndHandsOutRandsDrawsFromTheSeed) {
     for (const std::uint32_t seed : spreadSeeds) {
         std::srand(seed);
-        const int first = std::rand();
-        EXPECT_TRUE(randFollowsSequence(seed)) << "seed " << seed;
-        EXPECT_EQ(std::rand(), first) << "seed " << seed;
+        std::vector<int> expected(300);
+        for (int& draw : expected) draw = std::rand();
+        CLibraryRand draws(seed);
+        EXPECT_TRUE(draws.followsSequence(seed)) << "seed " << seed;
+        EXPECT_FALSE(draws.followsSequence(seed + 2)) << "seed " << seed;
+        for (const int draw : expected) ASSERT_EQ(draws(), draw) << "seed " << seed;
     }
 }
 

@@ -17,71 +17,61 @@ namespace fs = std::filesystem;
 
 const std::string tableName = "generated_noise.csv";
 
-class EndToEnd : public ::testing::Test {
-protected:
-    ToolRun run(const std::vector<std::string>& arguments, const ToolOptions& options = {}) {
-        return runTool(directory_.path(), arguments, options);
-    }
-    [[nodiscard]] fs::path table() const { return directory_.path() / tableName; }
-    [[nodiscard]] std::string tableText() const { return readFile(table()); }
-
-private:
-    TemporaryDirectory directory_;
-};
+using EndToEnd = ToolDirectory;
 
 TEST_F(EndToEnd, EchoesTheSettingsAndWritesTheTableForTheClockSeed) {
     const ToolRun result = run({"0", "1", "3", "5"});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out, echo("0", "1", "3", "5"));
-    EXPECT_TRUE(writtenWithClockSeed(result, tableText(), 0.0F, 1.0F, 3, 5)) << tableText();
+    EXPECT_TRUE(writtenWithClockSeed(result, text(tableName), 0.0F, 1.0F, 3, 5)) << text(tableName);
 
     const ToolRun shifted = run({"-2.5", "0.7", "40", "60", "ignored", "arguments"});
     EXPECT_EQ(shifted.exitStatus, 0);
     EXPECT_EQ(shifted.out, echo("-2.5", "0.7", "40", "60"));
-    EXPECT_TRUE(writtenWithClockSeed(shifted, tableText(), -2.5F, 0.7F, 40, 60));
+    EXPECT_TRUE(writtenWithClockSeed(shifted, text(tableName), -2.5F, 0.7F, 40, 60));
 }
 
 TEST_F(EndToEnd, ShapesTheTableByRunsAndSamples) {
     run({"0", "1", "3", "0"});
-    EXPECT_EQ(tableText(), "\n\n");
+    EXPECT_EQ(text(tableName), "\n\n");
 
     const ToolRun oneRow = run({"0", "1", "1", "3"});
-    const std::string row = tableText();
+    const std::string row = text(tableName);
     EXPECT_TRUE(writtenWithClockSeed(oneRow, row, 0.0F, 1.0F, 1, 3));
     EXPECT_EQ(std::count(row.begin(), row.end(), ','), 3);
     EXPECT_EQ(row.find('\n'), std::string::npos);
     EXPECT_EQ(row.back(), ',');
 
     const ToolRun twoRows = run({"0", "1", "2", "1"});
-    const std::string rows = tableText();
+    const std::string rows = text(tableName);
     EXPECT_TRUE(writtenWithClockSeed(twoRows, rows, 0.0F, 1.0F, 2, 1));
     EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 1);
     EXPECT_EQ(std::count(rows.begin(), rows.end(), ','), 2);
 
     const ToolRun cut = run({"0", "1", "2.9", "1.9"});
     EXPECT_EQ(cut.out, echo("0", "1", "2", "1"));
-    EXPECT_TRUE(writtenWithClockSeed(cut, tableText(), 0.0F, 1.0F, 2, 1));
+    EXPECT_TRUE(writtenWithClockSeed(cut, text(tableName), 0.0F, 1.0F, 2, 1));
 }
 
 TEST_F(EndToEnd, EmptiesAnExistingFileWhenNoRowsAreAsked) {
     for (const std::string runs : {"0", "-4", "abc"}) {
-        writeFile(table(), "old data that must go\n");
+        writeFile(path(tableName), "old data that must go\n");
         const ToolRun result = run({"0", "1", runs, "5"});
         EXPECT_EQ(result.exitStatus, 0);
         EXPECT_EQ(result.out, echo("0", "1", runs == "-4" ? "-4" : "0", "5"));
-        EXPECT_EQ(tableText(), "") << runs;
+        EXPECT_EQ(text(tableName), "") << runs;
     }
 }
 
 TEST_F(EndToEnd, WritesTheMeanWhenTheVarianceIsZero) {
     run({"5", "0", "2", "3"});
-    EXPECT_EQ(tableText(), "5,5,5,\n5,5,5,");
+    EXPECT_EQ(text(tableName), "5,5,5,\n5,5,5,");
     run({"0", "0", "1", "4"});
-    EXPECT_EQ(tableText(), "0,0,0,0,");
+    EXPECT_EQ(text(tableName), "0,0,0,0,");
     const ToolRun rounded = run({"3.14159265", "-0", "1", "2"});
     EXPECT_EQ(rounded.out, echo("3.14159", "-0", "1", "2"));
-    EXPECT_EQ(tableText(), "3.14159,3.14159,");
+    EXPECT_EQ(text(tableName), "3.14159,3.14159,");
 }
 
 TEST_F(EndToEnd, EchoesValuesAsParsed) {
@@ -92,7 +82,7 @@ TEST_F(EndToEnd, EchoesValuesAsParsed) {
     EXPECT_EQ(words.out, echo("0", "1", "0", "12"));
     const ToolRun notANumber = run({"-nan", "1", "1", "2"});
     EXPECT_EQ(notANumber.out, echo("-nan", "1", "1", "2"));
-    EXPECT_EQ(tableText(), "-nan,-nan,");
+    EXPECT_EQ(text(tableName), "-nan,-nan,");
 }
 
 TEST_F(EndToEnd, HelpAndVersionLeaveTheFileAlone) {
@@ -102,7 +92,7 @@ TEST_F(EndToEnd, HelpAndVersionLeaveTheFileAlone) {
         EXPECT_EQ(result.err, "");
         EXPECT_NE(result.out.find(option == "--version" ? "gaussian_noise " : "Usage: gaussian_noise"),
                   std::string::npos);
-        EXPECT_FALSE(fs::exists(table()));
+        EXPECT_FALSE(fs::exists(path(tableName)));
     }
 }
 
@@ -119,28 +109,28 @@ TEST_F(EndToEnd, RejectedCommandLinesKeepAnExistingFile) {
     };
     const std::string old = "1,2,\n3,4,";
     for (const auto& arguments : rejected) {
-        writeFile(table(), old);
+        writeFile(path(tableName), old);
         const ToolRun result = run(arguments);
         EXPECT_EQ(result.exitStatus, 2);
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err.rfind("gaussian_noise: ", 0), 0U) << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-        EXPECT_EQ(tableText(), old);
+        EXPECT_EQ(text(tableName), old);
     }
-    fs::remove(table());
+    fs::remove(path(tableName));
     EXPECT_EQ(run({"1"}).exitStatus, 2);
-    EXPECT_FALSE(fs::exists(table()));
+    EXPECT_FALSE(fs::exists(path(tableName)));
 }
 
 TEST_F(EndToEnd, ReportsATableFileThatCannotBeOpened) {
-    fs::create_directory(table());
+    fs::create_directory(path(tableName));
     const ToolRun result = run({"0", "1", "2", "2"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err, "gaussian_noise: cannot open '" + tableName + "': Is a directory\n");
 }
 
 TEST_F(EndToEnd, ReportsAFullDiskAndStopsDrawing) {
-    fs::create_symlink("/dev/full", table());
+    fs::create_symlink("/dev/full", path(tableName));
     const ToolRun small = run({"0", "1", "2", "2"});
     EXPECT_EQ(small.exitStatus, 1);
     EXPECT_EQ(small.err, "gaussian_noise: cannot write '" + tableName + "': No space left on device\n");
@@ -154,11 +144,11 @@ TEST_F(EndToEnd, ReportsAFullDiskAndStopsDrawing) {
 }
 
 TEST_F(EndToEnd, ReportsAFailedStandardOutput) {
-    writeFile(table(), "kept");
+    writeFile(path(tableName), "kept");
     const ToolRun echoFails = run({"0", "1", "2", "2"}, {.standardOutput = "/dev/full"});
     EXPECT_EQ(echoFails.exitStatus, 1);
     EXPECT_EQ(echoFails.err, "gaussian_noise: cannot write standard output: No space left on device\n");
-    EXPECT_EQ(tableText(), "kept");
+    EXPECT_EQ(text(tableName), "kept");
     const ToolRun helpFails = run({"--help"}, {.standardOutput = "/dev/full"});
     EXPECT_EQ(helpFails.exitStatus, 1);
 }
@@ -228,7 +218,7 @@ TEST_F(EndToEnd, InstallsTheToolAndItsManPageUnderAPrefix) {
     EXPECT_EQ(version.out, "gaussian_noise " GAUSSIAN_NOISE_VERSION "\n");
     const ToolRun table = run({"0", "1", "2", "3"}, {.program = installed.string()});
     EXPECT_EQ(table.exitStatus, 0);
-    EXPECT_TRUE(writtenWithClockSeed(table, tableText(), 0.0F, 1.0F, 2, 3));
+    EXPECT_TRUE(writtenWithClockSeed(table, text(tableName), 0.0F, 1.0F, 2, 3));
 }
 
 }  // namespace

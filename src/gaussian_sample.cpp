@@ -1,4 +1,4 @@
-#include "generator.h"
+#include "gaussian_sample.h"
 
 #include <cstdlib>
 

@@ -24,17 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Options : public ::testing::Test {
-protected:
-    ToolRun run(const std::vector<std::string>& arguments, const ToolOptions& options = {}) {
-        return runTool(directory_.path(), arguments, options);
-    }
-    [[nodiscard]] fs::path path(const std::string& name) const { return directory_.path() / name; }
-    [[nodiscard]] std::string text(const std::string& name) const { return readFile(path(name)); }
-
-private:
-    TemporaryDirectory directory_;
-};
+using Options = ToolDirectory;
 
 TEST_F(Options, SeedGivesTheTableOfThatClockSecond) {
     const ToolRun seeded = run({"--seed=20261208", "1.7", "3.3", "4", "50"});

@@ -1,6 +1,9 @@
 // Runs a built program in a directory and captures what it writes.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -47,5 +50,29 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// A test that runs the tool in a fresh directory of its own.
+class ToolDirectory : public ::testing::Test {
+protected:
+    ToolRun run(const std::vector<std::string>& arguments, const ToolOptions& options = {}) {
+        return runTool(directory_.path(), arguments, options);
+    }
+    [[nodiscard]] std::filesystem::path path(const std::string& name) const { return directory_.path() / name; }
+    [[nodiscard]] std::string text(const std::string& name) const { return readFile(path(name)); }
+
+private:
+    TemporaryDirectory directory_;
+};
+
+struct TableShape {
+    float mean;
+    float variance;
+    std::int32_t runs;
+    std::int32_t samplesPerRun;
+};
+
+// The table the built tool writes for a seed: it runs with --seed=SEED
+// --output=- and the shape's values written so that they read back exactly.
+std::string writtenTable(unsigned seed, const TableShape& shape);
 
 }  // namespace gaussian_noise::testing

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "generator.h"
-#include "seeded_table.h"
+#include "gaussian_sample.h"
+#include "run_tool.h"
 
 namespace gaussian_noise::testing {
 namespace {
@@ -72,7 +72,7 @@ class TableForSeed : public ::testing::TestWithParam<Golden> {};
 
 TEST_P(TableForSeed, HasTheRecordedBytes) {
     const Golden& golden = GetParam();
-    const std::string table = tableForSeed(golden.seed, golden.shape);
+    const std::string table = writtenTable(golden.seed, golden.shape);
     EXPECT_EQ(table.substr(0, golden.begins.size()), golden.begins);
     EXPECT_EQ(table.size(), golden.size);
     EXPECT_EQ(fnv1a64(table), golden.digest) << std::hex << "digest 0x" << fnv1a64(table);

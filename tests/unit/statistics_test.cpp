@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "generator.h"
+#include "gaussian_sample.h"
 
 namespace gaussian_noise {
 namespace {

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string>
 
 namespace gaussian_noise::testing {
 
@@ -99,6 +101,26 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
     if (options.standardOutput.empty()) run.out = readFile(outPath);
     if (options.standardError.empty()) run.err = readFile(errPath);
     return run;
+}
+
+namespace {
+
+// Hexadecimal text reads back as exactly the same float; inf and nan keep their sign.
+std::string exactText(float value) {
+    char text[64];
+    const int size = std::snprintf(text, sizeof text, "%a", static_cast<double>(value));
+    return {text, static_cast<std::size_t>(size)};
+}
+
+}  // namespace
+
+std::string writtenTable(unsigned seed, const TableShape& shape) {
+    const TemporaryDirectory directory;
+    const ToolRun run = runTool(
+        directory.path(), {"--quiet", "--seed=" + std::to_string(seed), "--output=-", "--", exactText(shape.mean),
+                           exactText(shape.variance), std::to_string(shape.runs), std::to_string(shape.samplesPerRun)});
+    if (run.exitStatus != 0) throw std::runtime_error("the tool failed: " + run.err);
+    return run.out;
 }
 
 }  // namespace gaussian_noise::testing

@@ -1,7 +1,8 @@
-// The table written by several threads, in process, against the reference
-// table of the C library's rand(): every shape, worker count and chunk size,
-// and pairs thrown away (a first draw of 0) wherever they fall in a chunk.
-#include "threaded_table.h"
+// The table written in process by one thread and by several, against the
+// reference table of the C library's rand(): every shape, worker count and
+// chunk size, and pairs thrown away (a first draw of 0) wherever they fall in
+// a chunk.
+#include "table_writer.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -64,7 +65,9 @@ std::string threadedTable(const RunSettings& settings, std::uint32_t seed, unsig
     const MemoryFile file;
     static std::array<char, std::size_t{1} << 20> buffer;
     BlockWriter out(file.fd(), buffer);
-    EXPECT_TRUE(writeThreadedNoiseTable(out, settings, seed, workers, pairsPerChunk));
+    RunSettings threaded = settings;
+    threaded.threads = workers;
+    EXPECT_TRUE(writeTable(out, threaded, seed, nullptr, pairsPerChunk));
     return file.content();
 }
 

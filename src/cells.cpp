@@ -1,0 +1,53 @@
+#include "cells.h"
+
+#include "binary_table.h"
+#include "number_text.h"
+
+namespace gaussian_noise {
+namespace {
+
+// The --lossless cells: each sample's shortest exact text followed by ','.
+char* writeShortestCells(char* out, std::span<const float> samples) noexcept {
+    for (const float sample : samples) {
+        out = writeShortest(out, sample);
+        *out++ = ',';
+    }
+    return out;
+}
+
+}  // namespace
+
+CellFormat cellFormat(TableFormat format, CellText text) {
+    if (format != TableFormat::csv) return {writeLittleEndianSingles, binarySampleSize, false};
+    if (text == CellText::lossless) return {writeShortestCells, shortestRoom + 1};
+    return {writeGeneralCells, generalRoom};
+}
+
+std::int64_t tableCellCount(const RunSettings& settings) {
+    if (settings.runs <= 0 || settings.samplesPerRun <= 0) return 0;
+    return std::int64_t{settings.runs} * settings.samplesPerRun;
+}
+
+Table tableOf(const RunSettings& settings) {
+    return {{settings.mean, settings.variance},
+            cellFormat(settings.format, settings.cellText),
+            std::max(settings.samplesPerRun, 1),
+            tableCellCount(settings)};
+}
+
+char* writeCells(char* out, const CellFormat& format, std::int64_t samplesPerRun, std::int64_t first,
+                 std::span<const float> samples) noexcept {
+    if (!format.rowSeparators) return format.write(out, samples);
+    std::int64_t column = first % samplesPerRun;
+    while (!samples.empty()) {
+        if (column == 0 && first != 0) *out++ = '\n';
+        const auto size = std::min(samples.size(), static_cast<std::size_t>(samplesPerRun - column));
+        out = format.write(out, samples.first(size));
+        samples = samples.subspan(size);
+        first += static_cast<std::int64_t>(size);
+        column = 0;
+    }
+    return out;
+}
+
+}  // namespace gaussian_noise
