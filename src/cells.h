@@ -59,7 +59,8 @@ struct DrawnCells {
     std::uint64_t pairs;  // of draws taken
 };
 
-// Takes pairs of draws (0..2147483647 each) from `draws` a batch at a time,
+// Takes pairs of draws (0..2147483647 each) from `draws` a batch at a time
+// (draws.fill(span) hands out the next ones),
 // turns them into samples and writes those as cells first, first+1, ... of
 // the table at `out`, until `cells` cells are written or `pairs` pairs taken.
 // Never takes a pair more than the cells still to write, so that a table
@@ -77,7 +78,7 @@ DrawnCells drawCells(char* out, const Table& table, Draws& draws, std::int64_t f
     while (done.cells < cells && done.pairs < pairs) {
         const auto size = static_cast<std::size_t>(
             std::min<std::uint64_t>({batchPairs, static_cast<std::uint64_t>(cells - done.cells), pairs - done.pairs}));
-        for (std::size_t i = 0; i < 2 * size; ++i) drawn[i] = draws();
+        draws.fill(std::span(drawn.data(), 2 * size));
         const std::size_t made = samplesOfPairs(table.distribution, std::span(drawn.data(), 2 * size), samples.data());
         done.end = writeCells(done.end, table.format, table.samplesPerRun, first + done.cells,
                               std::span<const float>(samples.data(), made));

@@ -2,10 +2,12 @@
 // and without its lock, with a skip of any number of draws; and rand() itself.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 
 namespace gaussian_noise {
 
@@ -25,6 +27,17 @@ public:
     std::int32_t operator()() noexcept {
         if (next_ == lag) refill();
         return static_cast<std::int32_t>(words_[next_++] >> 1U);
+    }
+
+    // Fills `draws` with the next draws, as that many calls of operator() would.
+    void fill(std::span<std::int32_t> draws) noexcept {
+        while (!draws.empty()) {
+            if (next_ == lag) refill();
+            const std::size_t size = std::min<std::size_t>(draws.size(), lag - next_);
+            for (std::size_t i = 0; i < size; ++i) draws[i] = static_cast<std::int32_t>(words_[next_ + i] >> 1U);
+            next_ += static_cast<unsigned>(size);
+            draws = draws.subspan(size);
+        }
     }
 
     // Moves on as if operator() had been called `draws` times.
@@ -56,8 +69,10 @@ public:
     // stand in for rand(), in as many threads as wanted.
     [[nodiscard]] bool followsSequence(std::uint32_t seed) const noexcept;
 
-    // The next draw of rand() after srand(seed).
-    std::int32_t operator()() noexcept { return next_ < taken_.size() ? taken_[next_++] : std::rand(); }
+    // Fills `draws` with the next draws of rand() after srand(seed).
+    void fill(std::span<std::int32_t> draws) noexcept {
+        for (std::int32_t& draw : draws) draw = next_ < taken_.size() ? taken_[next_++] : std::rand();
+    }
 
 private:
     std::array<std::int32_t, 256> taken_{};
