@@ -90,7 +90,10 @@ int writeOutput(const RunSettings& settings, std::uint32_t seed) {
         return exitUsage;
     }
     std::optional<Progress> progress;
-    if (settings.progress) progress.emplace(STDERR_FILENO, tableCellCount(settings), ::isatty(STDERR_FILENO) != 0);
+    if (settings.progress) {
+        progress.emplace(STDERR_FILENO, tableCellCount(settings), ::isatty(STDERR_FILENO) != 0,
+                         toStandardOutput && ::isatty(STDOUT_FILENO) != 0);
+    }
 
     static std::array<char, std::size_t{1} << 20> buffer;
     BlockWriter out(fd, buffer);

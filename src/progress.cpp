@@ -1,5 +1,7 @@
 #include "progress.h"
 
+#include <sys/ioctl.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -47,48 +49,83 @@ double Progress::now() {
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
 }
 
-Progress::Progress(int fd, std::int64_t totalCells, bool terminal)
+Progress::Progress(int fd, std::int64_t totalCells, bool terminal, bool besideTable)
     : fd_(fd),
       totalCells_(totalCells),
       terminal_(terminal),
+      besideTable_(terminal && besideTable),
       start_(now()),
-      nextReport_(start_ + (terminal ? terminalInterval : plainInterval)) {}
+      nextReport_(start_ + (terminal && !besideTable ? terminalInterval : plainInterval)) {}
 
 void Progress::interrupt() {
     if (terminal_ && lastWidth_ != 0) (void)writeAll(fd_, "\n");
     lastWidth_ = 0;
 }
 
+std::size_t Progress::room() const {
+    winsize size{};
+    const bool known = ::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0;
+    return (known ? size.ws_col : 80U) - 1U;
+}
+
+std::string Progress::line(std::int64_t cells, std::uint64_t bytes, bool last) const {
+    const double elapsed = now() - start_;
+    // Whole percents, rounded down: 100% means every cell.
+    const std::int64_t percent = totalCells_ > 0 && cells < totalCells_
+                                     ? static_cast<std::int64_t>(100.0L * static_cast<long double>(cells) /
+                                                                 static_cast<long double>(totalCells_))
+                                     : 100;
+    const double rate = elapsed > 0.0 ? static_cast<double>(cells) / elapsed : 0.0;
+    char text[64];
+    std::string time;
+    if (last) {
+        time = "done in " + duration(elapsed);
+    } else if (cells > 0) {
+        time = duration(elapsed * static_cast<double>(totalCells_ - cells) / static_cast<double>(cells)) + " left";
+    } else {
+        time = "time left unknown";
+    }
+    (void)std::snprintf(text, sizeof text, "%lld of %lld cells", static_cast<long long>(cells),
+                        static_cast<long long>(totalCells_));
+    const std::string cellCount = text;
+    (void)std::snprintf(text, sizeof text, "%.3g M cells/s", rate / 1e6);
+    const std::string rateText = text;
+    (void)std::snprintf(text, sizeof text, "gaussian_noise: %3lld%%", static_cast<long long>(percent));
+
+    // The fields in the order shown, each with its rank: the lowest is left
+    // out first where the line is too long for the terminal.
+    struct Field {
+        std::string text;
+        int rank;
+    };
+    const Field fields[] = {{cellCount, 2}, {byteCount(bytes), 1}, {rateText, 0}, {time, 3}};
+    const std::size_t limit = terminal_ ? room() : std::string::npos;
+    for (int dropped = 0;; ++dropped) {
+        std::string result = text;
+        for (const Field& field : fields) {
+            if (field.rank >= dropped) result += ", " + field.text;
+        }
+        if (result.size() <= limit || dropped > 3) return result.substr(0, limit);
+    }
+}
+
 void Progress::report(std::int64_t cells, std::uint64_t bytes, bool last) {
     const double current = now();
-    const double elapsed = current - start_;
-    nextReport_ = current + (terminal_ ? terminalInterval : plainInterval);
-
-    const double share =
-        totalCells_ > 0 ? 100.0 * static_cast<double>(cells) / static_cast<double>(totalCells_) : 100.0;
-    const double rate = elapsed > 0.0 ? static_cast<double>(cells) / elapsed : 0.0;
-    char text[256];
-    const int size = std::snprintf(
-        text, sizeof text, "gaussian_noise: %3.0f%%, %lld of %lld cells, %s, %.3g M cells/s, ", share,
-        static_cast<long long>(cells), static_cast<long long>(totalCells_), byteCount(bytes).c_str(), rate / 1e6);
-    std::string line(text, static_cast<std::size_t>(std::clamp(size, 0, static_cast<int>(sizeof text) - 1)));
-    if (last) {
-        line += "done in " + duration(elapsed);
-    } else if (cells > 0) {
-        line += duration(elapsed * static_cast<double>(totalCells_ - cells) / static_cast<double>(cells)) + " left";
-    } else {
-        line += "time left unknown";
-    }
+    nextReport_ = current + (terminal_ && !besideTable_ ? terminalInterval : plainInterval);
+    const std::string text = line(cells, bytes, last);
 
     std::string output;
-    if (terminal_) {
+    if (besideTable_) {
+        // The table's text may stand on the line: start a new one, and end it.
+        output = "\n" + text + "\n";
+    } else if (terminal_) {
         // Blank what remains of a longer line before it.
-        const std::size_t width = line.size();
-        output = "\r" + line + std::string(lastWidth_ > width ? lastWidth_ - width : 0, ' ');
+        const std::size_t width = text.size();
+        output = "\r" + text + std::string(lastWidth_ > width ? lastWidth_ - width : 0, ' ');
         lastWidth_ = width;
         if (last) output += '\n';
     } else {
-        output = line + '\n';
+        output = text + '\n';
     }
     // Progress is a courtesy: a failure to show it does not fail the table.
     (void)writeAll(fd_, output);

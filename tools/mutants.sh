@@ -144,8 +144,8 @@ mkdir "$copy"
 # A test that hangs, as the full-disk test does when write errors are lost,
 # counts as failed after the timeout.
 build_and_test() {
-  cmake --build "$build" -j 2 >"$log" 2>&1 || return 2
-  ctest --test-dir "$build" -j 2 --timeout 15 --stop-on-failure >>"$log" 2>&1 || return 1
+  cmake --build "$build" -j "$(nproc)" >"$log" 2>&1 || return 2
+  ctest --test-dir "$build" -j "$(nproc)" --timeout 15 --stop-on-failure >>"$log" 2>&1 || return 1
 }
 start=$SECONDS
 cmake -S "$copy" -B "$build" -DCMAKE_BUILD_TYPE=Mutants -DCMAKE_CXX_FLAGS_MUTANTS="-O1 -DNDEBUG" \

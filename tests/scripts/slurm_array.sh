@@ -9,6 +9,7 @@
 #   slurm_array.sh TOOL JOB_FILE README [LAUNCHER...]
 #
 # LAUNCHER, when given, starts the tool (an emulator for a cross build).
+# Needs root; without it the test is skipped (status 77), except under CI=true.
 set -euo pipefail
 trap 'echo "slurm_array.sh: failed at line $LINENO" >&2' ERR
 tool=$(realpath "$1")
@@ -28,7 +29,16 @@ while IFS= read -r line; do
 done <<<"$excerpt"
 
 # slurmd starts each task as the user who submitted it, which needs root.
-((EUID == 0)) || fail "needs root: slurmd must run as root to start jobs (run ctest as root)"
+# Without root the test skips (status 77), saying why in the file named by
+# GAUSSIAN_NOISE_SKIPPED, which the test run prints at its end; in CI
+# (CI=true) nothing may skip, and it fails instead.
+if ((EUID != 0)); then
+  reason="needs root: slurmd must run as root to start the jobs (run the tests as root to include it)"
+  [[ ${CI-} == true ]] && fail "$reason"
+  echo "skipped: $reason"
+  [[ -n ${GAUSSIAN_NOISE_SKIPPED-} ]] && echo "Slurm.ArrayJobWritesTheTableOfEachSeed: $reason" >>"$GAUSSIAN_NOISE_SKIPPED"
+  exit 77
+fi
 for command in munged mungekey slurmctld slurmd sbatch sinfo squeue scancel; do
   command -v "$command" >/dev/null ||
     fail "$command is missing: apt-get install slurm-wlm munge"

@@ -9,10 +9,14 @@
 //   FAULT_SHIM_CLOSE   when set, close() of a descriptor from 3 up closes it
 //                      and then fails with EIO, as a file system reporting a
 //                      deferred write error does.
+//   FAULT_SHIM_NO_DEV_NULL  when set, open() of /dev/null fails with ENOENT,
+//                      as in a container whose /dev is empty.
+#include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -54,4 +58,19 @@ extern "C" int close(int fd) {
         return -1;
     }
     return result;
+}
+
+extern "C" int open(const char* path, int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
+        va_list arguments;
+        va_start(arguments, flags);
+        mode = va_arg(arguments, mode_t);
+        va_end(arguments);
+    }
+    if (std::getenv("FAULT_SHIM_NO_DEV_NULL") != nullptr && std::strcmp(path, "/dev/null") == 0) {
+        errno = ENOENT;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
 }

@@ -1,6 +1,7 @@
 #include "run_tool.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,6 +88,10 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
             ::_exit(127);
         }
         for (const int fd : options.closedDescriptors) ::close(fd);
+        if (options.addressSpaceLimit != 0) {
+            const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
+            if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(127);
+        }
         for (const std::string& setting : emulated ? std::vector<std::string>{} : options.environment) {
             const std::size_t equals = setting.find('=');
             if (::setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1) != 0) ::_exit(127);

@@ -28,6 +28,7 @@ struct ToolOptions {
     // A program of the build machine, such as cmake, rather than one of this
     // build: a cross build starts its own programs through the emulator.
     bool hostProgram = false;
+    std::uint64_t addressSpaceLimit = 0;  // bytes of memory the program may map (RLIMIT_AS); 0 for no limit
 };
 
 ToolRun runTool(const std::filesystem::path& directory, const std::vector<std::string>& arguments,

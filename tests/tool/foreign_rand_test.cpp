@@ -52,5 +52,15 @@ TEST(ForeignRand, TheTableIsThatRandsInOneThreadOrWhenMoreAreAsked) {
     }
 }
 
+TEST(ForeignRand, ARandThatIgnoresSrandStartsTheTableAtItsFirstDraw) {
+    Lcg lcg(1);
+    ToolOptions options = withLcgRand();
+    options.environment.emplace_back("LCG_RAND_IGNORES_SRAND=1");
+    const TemporaryDirectory directory;
+    const ToolRun run = runTool(directory.path(), {"-s", "77", "-q", "-o", "-", "0.5", "2", "20", "30"}, options);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, expectedTable(lcg, 0.5F, 2.0F, 20, 30));
+}
+
 }  // namespace
 }  // namespace gaussian_noise::testing

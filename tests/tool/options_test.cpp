@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "expected_table.h"
@@ -96,6 +98,40 @@ TEST_F(Options, ClosedStandardDescriptorsNeverBecomeTheTable) {
     EXPECT_EQ(noOutput.exitStatus, 1);
     EXPECT_EQ(noOutput.err, "gaussian_noise: cannot write standard output: Bad file descriptor\n");
     EXPECT_EQ(text("generated_noise.csv"), "kept");
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// (Sanitizer runtimes reserve terabytes of address space: they cannot run
+// under a limit.)
+TEST_F(Options, ThreadsLeftWithoutMemoryLeaveTheTableToFewerThreads) {
+    const std::string expected = expectedTable(9, 0.0F, 1.0F, 100, 10000);
+    for (const auto& [threads, kib] : {std::pair{"2", 8000}, std::pair{"256", 200000}}) {
+        const ToolRun limited = run({"-q", "-s", "9", "-T", threads, "-o", "out.csv", "0", "1", "100", "10000"},
+                                    {.addressSpaceLimit = std::uint64_t{1024} * kib});
+        EXPECT_EQ(limited.exitStatus, 0) << threads << " threads";
+        EXPECT_EQ(limited.err, "") << threads << " threads";
+        EXPECT_TRUE(text("out.csv") == expected) << threads << " threads";
+    }
+}
+#endif
+
+TEST_F(Options, EveryMessageIsOneLineShowingWhatWasGiven) {
+    const std::string usage = "usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES (or --help)";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"-o", "no\nsuch/x.csv"}, "cannot open 'no\\nsuch/x.csv': No such file or directory"},
+        {{"-o", "a\\b\x01\x7f/\t"}, "cannot open 'a\\\\b\\001\\177/\\t': No such file or directory"},
+        {{"--format=c\rsv"}, "unknown format 'c\\rsv'; the formats are csv, npy and f32"},
+        {{"--seed=1\n"}, "seed must be a whole number from 0 to 4294967295, not '1\\n'"},
+        {{"--x\ny"}, "unknown option '--x\\ny'; " + usage},
+    };
+    for (const auto& [arguments, message] : cases) {
+        std::vector<std::string> line = arguments;
+        line.insert(line.end(), {"-q", "0", "1", "1", "1"});
+        EXPECT_EQ(run(line).err, "gaussian_noise: " + message + "\n");
+    }
 }
 
 TEST_F(Options, ReportsOutputFailuresWithTheirNames) {
@@ -247,27 +283,49 @@ TEST_F(Options, ThreadsWriteTheOneThreadTableToEveryOutput) {
     }
 }
 
-TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    termios raw{};
-    ::tcgetattr(slave, &raw);
-    ::cfmakeraw(&raw);  // no translation of line feeds
-    ::tcsetattr(slave, TCSANOW, &raw);
-    char terminal[64] = {};
-    ASSERT_EQ(::ttyname_r(slave, terminal, sizeof terminal), 0);
-
-    const ToolRun result = run({"--progress", "-q", "-s", "4", "0", "1", "100", "10000"}, {.standardError = terminal});
-    EXPECT_EQ(result.exitStatus, 0);
-    ::fcntl(master, F_SETFL, O_NONBLOCK);
-    std::string shown;
-    char chunk[4096];
-    for (ssize_t size = 0; (size = ::read(master, chunk, sizeof chunk)) > 0;) {
-        shown.append(chunk, static_cast<std::size_t>(size));
+// A pseudo-terminal in raw mode (no translation of line feeds): its name,
+// and what reached it, read once the programs that wrote to it have ended.
+class RawTerminal {
+public:
+    RawTerminal() {
+        if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("no terminal");
+        termios raw{};
+        ::tcgetattr(slave_, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(slave_, TCSANOW, &raw);
+        if (::ttyname_r(slave_, name_, sizeof name_) != 0) throw std::runtime_error("no terminal name");
+        ::fcntl(master_, F_SETFL, O_NONBLOCK);
     }
-    ::close(slave);
-    ::close(master);
+    ~RawTerminal() {
+        ::close(slave_);
+        ::close(master_);
+    }
+    RawTerminal(const RawTerminal&) = delete;
+    RawTerminal& operator=(const RawTerminal&) = delete;
+    RawTerminal(RawTerminal&&) = delete;
+    RawTerminal& operator=(RawTerminal&&) = delete;
+    [[nodiscard]] std::string name() const { return name_; }
+    [[nodiscard]] std::string shown() const {
+        std::string text;
+        char chunk[4096];
+        for (ssize_t size = 0; (size = ::read(master_, chunk, sizeof chunk)) > 0;) {
+            text.append(chunk, static_cast<std::size_t>(size));
+        }
+        return text;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    char name_[64] = {};
+};
+
+TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
+    const RawTerminal terminal;
+    const ToolRun result =
+        run({"--progress", "-q", "-s", "4", "0", "1", "100", "10000"}, {.standardError = terminal.name()});
+    EXPECT_EQ(result.exitStatus, 0);
+    const std::string shown = terminal.shown();
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.front(), '\r');
     EXPECT_NE(shown.find("\rgaussian_noise: 100%, 1000000 of 1000000 cells, "), std::string::npos) << shown;
@@ -276,6 +334,20 @@ TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
 
     run({"-q", "-s", "4", "-o", "plain.csv", "0", "1", "100", "10000"});
     EXPECT_EQ(text("generated_noise.csv"), text("plain.csv"));
+}
+
+TEST_F(Options, ProgressBesideTheTableOnATerminalLeavesTheTableWhole) {
+    const RawTerminal terminal;
+    const ToolRun result = run({"--progress", "-q", "-s", "4", "-o", "-", "0", "1", "3", "5"},
+                               {.standardOutput = terminal.name(), .standardError = terminal.name()});
+    EXPECT_EQ(result.exitStatus, 0);
+    const std::string table = expectedTable(4, 0.0F, 1.0F, 3, 5);
+    const std::string shown = terminal.shown();
+    // The last row stays: the report starts a line of its own after it.
+    const std::string report = "\ngaussian_noise: 100%, 15 of 15 cells, ";
+    EXPECT_EQ(shown.substr(0, table.size() + report.size()), table + report) << shown;
+    EXPECT_EQ(shown.find('\r'), std::string::npos) << shown;
+    EXPECT_EQ(shown.back(), '\n');
 }
 
 TEST_F(Options, BinaryFormatsHoldTheDrawnSamplesNaNBitsIncluded) {
@@ -298,26 +370,18 @@ TEST_F(Options, BinaryFormatsHoldTheDrawnSamplesNaNBitsIncluded) {
 }
 
 TEST_F(Options, BinaryFormatsRefuseATerminal) {
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    char terminal[64] = {};
-    ASSERT_EQ(::ttyname_r(slave, terminal, sizeof terminal), 0);
+    const RawTerminal terminal;
     const std::string refusal =
         "gaussian_noise: will not write a binary table to a terminal; use -o FILE or a redirection\n";
 
-    const ToolRun piped = run({"--format=npy", "-o", "-", "0", "1", "2", "3"}, {.standardOutput = terminal});
+    const ToolRun piped = run({"--format=npy", "-o", "-", "0", "1", "2", "3"}, {.standardOutput = terminal.name()});
     EXPECT_EQ(piped.exitStatus, 2);
     EXPECT_EQ(piped.err, refusal);  // refused before the echo
-    const ToolRun named = run({"--format=f32", "-q", "-o", terminal, "0", "1", "2", "3"});
+    const ToolRun named = run({"--format=f32", "-q", "-o", terminal.name(), "0", "1", "2", "3"});
     EXPECT_EQ(named.exitStatus, 2);
     EXPECT_EQ(named.err, refusal);
-    ::fcntl(master, F_SETFL, O_NONBLOCK);
-    char shown[64];
-    EXPECT_LE(::read(master, shown, sizeof shown), 0);                         // nothing reached the terminal
-    EXPECT_EQ(run({"-q", "-o", terminal, "0", "0", "1", "1"}).exitStatus, 0);  // text still does
-    ::close(slave);
-    ::close(master);
+    EXPECT_EQ(terminal.shown(), "");                                                  // nothing reached the terminal
+    EXPECT_EQ(run({"-q", "-o", terminal.name(), "0", "0", "1", "1"}).exitStatus, 0);  // text still does
 }
 
 }  // namespace

@@ -86,5 +86,16 @@ TEST(WriteFaults, AFailingCloseIsReportedWithTheFileName) {
     EXPECT_EQ(run.err, "gaussian_noise: cannot close 'generated_noise.csv': Input/output error\n");
 }
 
+TEST(WriteFaults, WithoutDevNullAClosedStandardInputIsNeverTheTable) {
+    ToolOptions options = withFaults("");
+    options.environment.emplace_back("FAULT_SHIM_NO_DEV_NULL=1");
+    options.closedDescriptors = {0};
+    const TemporaryDirectory directory;
+    const ToolRun run = runTool(directory.path(), {"-s", "8", "1.7", "3.3", "3", "4"}, options);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(readFile(directory.path() / "generated_noise.csv"), expectedTable(8, mean, variance, 3, 4));
+}
+
 }  // namespace
 }  // namespace gaussian_noise::testing
