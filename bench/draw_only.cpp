@@ -1,9 +1,13 @@
 // draw_only [--sequence] MEAN VARIANCE RUNS SAMPLES: draws the samples the
-// tool draws for the same arguments and second, one per cell, and prints their
-// sum instead of writing a table. Its time is the floor for the tool's:
+// tool draws for the same arguments and second, one per cell, with the same
+// batch step and math (the vector logf and cosf where the tool would use
+// them), and prints their sum instead of writing a table. Its time is the
+// floor for the tool's:
 // everything but the number text and the file. The draws come from rand(), or
 // with --sequence from RandSequence, the same draws without the C library's
 // lock; the two times differ by what the lock costs.
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,17 +18,29 @@
 #include "command_line.h"
 #include "gaussian_sample.h"
 #include "rand_sequence.h"
+#include "vector_math.h"
 
 namespace {
 
-// The sum of one sample per cell, each from draws of `draw`.
-template <typename Draw>
-double sumOfSamples(const gaussian_noise::RunSettings& settings, Draw&& draw) {
+// The sum of one sample per cell, drawn as the tool draws them: a batch of
+// pairs from `draws` (its fill()) at a time, turned into samples with the
+// math the tool would choose.
+template <typename Draws>
+double sumOfSamples(const gaussian_noise::RunSettings& settings, Draws&& draws) {
+    using namespace gaussian_noise;
+    const SampleMath& math = chosenMath();
+    std::int64_t left =
+        settings.runs > 0 && settings.samplesPerRun > 0 ? std::int64_t{settings.runs} * settings.samplesPerRun : 0;
+    std::array<std::int32_t, 2 * maxMathBatch> drawn{};
+    std::array<float, maxMathBatch> samples{};
     double sum = 0.0;
-    for (std::int32_t run = 0; run < settings.runs; ++run) {
-        for (std::int32_t cell = 0; cell < settings.samplesPerRun; ++cell) {
-            sum += static_cast<double>(gaussian_noise::gaussianSample(settings.mean, settings.variance, draw));
-        }
+    while (left > 0) {
+        const auto pairs = static_cast<std::size_t>(std::min<std::int64_t>(left, maxMathBatch));
+        draws.fill(std::span(drawn.data(), 2 * pairs));
+        const std::size_t made = samplesOfPairs({settings.mean, settings.variance}, std::span(drawn.data(), 2 * pairs),
+                                                samples.data(), math);
+        for (std::size_t i = 0; i < made; ++i) sum += static_cast<double>(samples[i]);
+        left -= static_cast<std::int64_t>(made);
     }
     return sum;
 }
@@ -43,9 +59,8 @@ int main(int argc, char** argv) {
     }
     const RunSettings& settings = line.settings;
     const auto seed = static_cast<std::uint32_t>(std::time(nullptr));
-    std::srand(seed);
     const double sum =
-        fromSequence ? sumOfSamples(settings, RandSequence(seed)) : sumOfSamples(settings, [] { return std::rand(); });
+        fromSequence ? sumOfSamples(settings, RandSequence(seed)) : sumOfSamples(settings, CLibraryRand(seed));
     std::printf("sum of the samples: %.17g\n", sum);
     return EXIT_SUCCESS;
 }

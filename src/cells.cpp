@@ -2,6 +2,7 @@
 
 #include "binary_table.h"
 #include "number_text.h"
+#include "vector_math.h"
 
 namespace gaussian_noise {
 namespace {
@@ -30,6 +31,7 @@ std::int64_t tableCellCount(const RunSettings& settings) {
 
 Table tableOf(const RunSettings& settings) {
     return {{settings.mean, settings.variance},
+            chosenMath(),
             cellFormat(settings.format, settings.cellText),
             std::max(settings.samplesPerRun, 1),
             tableCellCount(settings)};

@@ -31,6 +31,7 @@ CellFormat cellFormat(TableFormat format, CellText text);
 // A table as its writers see it, fixed for the run.
 struct Table {
     Distribution distribution;
+    SampleMath math = scalarMath;  // the logf and cosf the samples are computed with
     CellFormat format;
     std::int64_t samplesPerRun = 1;  // cells a row, more than 0
     std::int64_t cells = 0;          // in the whole table
@@ -79,7 +80,8 @@ DrawnCells drawCells(char* out, const Table& table, Draws& draws, std::int64_t f
         const auto size = static_cast<std::size_t>(
             std::min<std::uint64_t>({batchPairs, static_cast<std::uint64_t>(cells - done.cells), pairs - done.pairs}));
         draws.fill(std::span(drawn.data(), 2 * size));
-        const std::size_t made = samplesOfPairs(table.distribution, std::span(drawn.data(), 2 * size), samples.data());
+        const std::size_t made =
+            samplesOfPairs(table.distribution, std::span(drawn.data(), 2 * size), samples.data(), table.math);
         done.end = writeCells(done.end, table.format, table.samplesPerRun, first + done.cells,
                               std::span<const float>(samples.data(), made));
         done.cells += static_cast<std::int64_t>(made);

@@ -1,6 +1,8 @@
 // Where rand() is not the C library sequence the tool can compute (here an
 // LCG preloaded from lcg_rand_shim.cpp), the tool draws from rand() itself,
-// in one thread, and says so when asked for more.
+// in one thread, and says so when asked for more; where logf or cosf is
+// replaced (zero_math_shim.cpp), the tool calls them rather than its vector
+// math.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -60,6 +62,25 @@ TEST(ForeignRand, ARandThatIgnoresSrandStartsTheTableAtItsFirstDraw) {
     const ToolRun run = runTool(directory.path(), {"-s", "77", "-q", "-o", "-", "0.5", "2", "20", "30"}, options);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, expectedTable(lcg, 0.5F, 2.0F, 20, 30));
+}
+
+// A logf or cosf that returns 0 makes every sample the mean: the tool uses
+// the functions the process has, not its vector math, where they are replaced.
+TEST(ForeignMath, ALogfOrCosfReplacedAtLoadTimeIsTheOneUsed) {
+    const TemporaryDirectory directory;
+    std::string means;
+    for (int cell = 0; cell < 2000; ++cell) means += (cell % 1000 == 0 && cell != 0) ? "\n5," : "5,";
+    for (const std::string function : {"logf", "cosf"}) {
+        for (const std::string threads : {"1", "2"}) {
+            ToolOptions options = withLcgRand();
+            options.environment[0] = std::string("LD_PRELOAD=") + ZERO_MATH_SHIM_PATH;
+            options.environment.push_back("ZERO_MATH=" + function);
+            const ToolRun run =
+                runTool(directory.path(), {"-T", threads, "-s", "3", "-q", "-o", "-", "5", "1", "2", "1000"}, options);
+            EXPECT_EQ(run.exitStatus, 0);
+            EXPECT_TRUE(run.out == means) << function << ", " << threads << " threads: " << run.out.substr(0, 80);
+        }
+    }
 }
 
 }  // namespace

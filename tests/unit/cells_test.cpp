@@ -12,6 +12,7 @@
 
 #include "expected_table.h"
 #include "rand_sequence.h"
+#include "vector_math.h"
 
 namespace gaussian_noise::testing {
 namespace {
@@ -69,7 +70,7 @@ TEST(Cells, DrawnInPiecesOrChunksOfPairsAreTheReferenceTable) {
     // Pair 5 of this seed's sequence is thrown away: the chunk of pairs 0..7
     // holds 7 cells, and the cells that follow come from pair 8 on.
     const std::uint32_t seed = 74617010;
-    const Table table{{1.7F, 3.3F}, general, 11, 77};
+    const Table table{{1.7F, 3.3F}, chosenMath(), general, 11, 77};
     const std::string expected = expectedTable(seed, 1.7F, 3.3F, 7, 11);
     for (const std::int64_t piece : {1, 4, 5, 6, 11, 77}) {
         EXPECT_EQ(drawnInPieces(seed, table, piece, std::uint64_t{1} << 40), expected) << piece << " cells a piece";

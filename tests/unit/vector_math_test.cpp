@@ -1,0 +1,76 @@
+// The vector logf and cosf against the C library's scalar ones, bit for bit,
+// on every input the generator can give them (75,497,472 logarithms and
+// 65,030,897 cosines), for each variant this process may use, in batches of
+// every size up to the largest so that the padded last group is covered too.
+#include "vector_math.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "math_inputs.h"
+
+namespace gaussian_noise {
+namespace {
+
+// Collects inputs and checks them a batch at a time, the batches' sizes
+// running through `sizes`.
+class BatchCheck {
+public:
+    BatchCheck(MathBatch batch, float (*scalar)(float)) : batch_(batch), scalar_(scalar) {}
+    void add(float input) {
+        pending_.push_back(input);
+        if (pending_.size() == sizes[next_ % sizes.size()]) check();
+    }
+    void check() {
+        results_.resize(pending_.size());
+        batch_(pending_.data(), results_.data(), pending_.size());
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            if (std::bit_cast<std::uint32_t>(results_[i]) != std::bit_cast<std::uint32_t>(scalar_(pending_[i]))) {
+                if (differences_ == 0) first_ = pending_[i];
+                ++differences_;
+            }
+        }
+        checked_ += pending_.size();
+        pending_.clear();
+        ++next_;
+    }
+    [[nodiscard]] std::uint64_t differences() const { return differences_; }
+    [[nodiscard]] std::uint64_t checked() const { return checked_; }
+    [[nodiscard]] float first() const { return first_; }
+
+private:
+    static constexpr std::array<std::size_t, 6> sizes{maxMathBatch, 255, 1, 6, 130, 3};
+    MathBatch batch_;
+    float (*scalar_)(float);
+    std::vector<float> pending_;
+    std::vector<float> results_;
+    std::size_t next_ = 0;
+    std::uint64_t differences_ = 0;
+    std::uint64_t checked_ = 0;
+    float first_ = 0.0F;
+};
+
+float libraryLogf(float x) { return logf(x); }
+float libraryCosf(float x) { return cosf(x); }
+
+TEST(VectorMath, IsTheCLibrarysLogfAndCosfOnEveryReachableInput) {
+    for (const MathVariant& variant : mathVariants()) {
+        if (!variant.supported()) continue;  // nothing of it runs in this process
+        BatchCheck logs(variant.math.log, libraryLogf);
+        BatchCheck cosines(variant.math.cos, libraryCosf);
+        forEachMathInput([&logs](float u) { logs.add(u); }, [&cosines](float theta) { cosines.add(theta); });
+        logs.check();
+        cosines.check();
+        EXPECT_EQ(logs.checked(), 75'497'472U);
+        EXPECT_EQ(cosines.checked(), 65'030'897U);
+        EXPECT_EQ(logs.differences(), 0U) << variant.name << " logf, first at " << logs.first();
+        EXPECT_EQ(cosines.differences(), 0U) << variant.name << " cosf, first at " << cosines.first();
+    }
+}
+
+}  // namespace
+}  // namespace gaussian_noise
