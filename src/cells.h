@@ -68,7 +68,8 @@ struct DrawnCells {
 // drawn in pieces takes exactly the draws of one drawn whole. Needs
 // cellsRoom(table.format, cells) bytes at `out`.
 template <class Draws>
-DrawnCells drawCells(char* out, const Table& table, Draws& draws, std::int64_t first, std::int64_t cells,
+DrawnCells drawCells(char* out,  // NOLINT(readability-non-const-parameter): the cells are written through it
+                     const Table& table, Draws& draws, std::int64_t first, std::int64_t cells,
                      std::uint64_t pairs = std::numeric_limits<std::uint64_t>::max()) {
     // Draws, samples and text each run as a tight loop of their own, which is
     // markedly faster than one loop alternating between them.

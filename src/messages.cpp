@@ -1,8 +1,8 @@
 #include "messages.h"
 
-#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -56,21 +56,19 @@ std::string quoted(std::string_view text) {
 
 void report(std::string_view message) noexcept {
     constexpr std::string_view prefix = "gaussian_noise: ";
-    std::array<iovec, 3> parts{{{const_cast<char*>(prefix.data()), prefix.size()},
-                                {const_cast<char*>(message.data()), message.size()},
-                                {const_cast<char*>("\n"), 1}}};
-    ssize_t written = ::writev(STDERR_FILENO, parts.data(), static_cast<int>(parts.size()));
-    if (written < 0) written = 0;  // tried once more below, part by part
-    // What a short write left, written on as the table is.
-    for (const iovec& part : parts) {
-        const auto size = static_cast<ssize_t>(part.iov_len);
-        if (written < size &&
-            writeAll(STDERR_FILENO, std::string_view(static_cast<const char*>(part.iov_base) + written,
-                                                     part.iov_len - static_cast<std::size_t>(written))) != 0) {
-            return;
-        }
-        written = written > size ? written - size : 0;
+    // One write where the line fits the buffer, so that it cannot be torn
+    // apart by another process's output; a longer one (a long file name)
+    // in three.
+    std::array<char, 4096> line{};
+    if (prefix.size() + message.size() < line.size()) {
+        char* end = std::copy(prefix.begin(), prefix.end(), line.begin());
+        end = std::copy(message.begin(), message.end(), end);
+        *end++ = '\n';
+        (void)writeAll(STDERR_FILENO, std::string_view(line.data(), static_cast<std::size_t>(end - line.data())));
+        return;
     }
+    (void)(writeAll(STDERR_FILENO, prefix) == 0 && writeAll(STDERR_FILENO, message) == 0 &&
+           writeAll(STDERR_FILENO, "\n") == 0);
 }
 
 void reportSystemError(std::string_view action, std::string_view name, int error) {

@@ -12,8 +12,8 @@ namespace gaussian_noise {
 // exactly what was given and stays on one line.
 std::string quoted(std::string_view text);
 
-// Writes "gaussian_noise: MESSAGE" and a line feed to standard error, in one
-// write and without allocating; nothing is left to tell when that fails.
+// Writes "gaussian_noise: MESSAGE" and a line feed to standard error without
+// allocating; nothing is left to tell when that fails.
 void report(std::string_view message) noexcept;
 
 // Reports "ACTION NAME: the system's reason for `error`".

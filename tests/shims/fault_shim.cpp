@@ -60,12 +60,13 @@ extern "C" int close(int fd) {
     return result;
 }
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" int open(const char* path, int flags, ...) {
     mode_t mode = 0;
     if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
         va_list arguments;
         va_start(arguments, flags);
-        mode = va_arg(arguments, mode_t);
+        mode = va_arg(arguments, mode_t);  // NOLINT(clang-analyzer-valist.Uninitialized): started just above
         va_end(arguments);
     }
     if (std::getenv("FAULT_SHIM_NO_DEV_NULL") != nullptr && std::strcmp(path, "/dev/null") == 0) {

@@ -105,7 +105,7 @@ TEST_F(Options, ClosedStandardDescriptorsNeverBecomeTheTable) {
 // under a limit.)
 TEST_F(Options, ThreadsLeftWithoutMemoryLeaveTheTableToFewerThreads) {
     const std::string expected = expectedTable(9, 0.0F, 1.0F, 100, 10000);
-    for (const auto& [threads, kib] : {std::pair{"2", 8000}, std::pair{"256", 200000}}) {
+    for (const auto& [threads, kib] : {std::pair{"2", std::uint64_t{8000}}, std::pair{"256", std::uint64_t{200000}}}) {
         const ToolRun limited = run({"-q", "-s", "9", "-T", threads, "-o", "out.csv", "0", "1", "100", "10000"},
                                     {.addressSpaceLimit = std::uint64_t{1024} * kib});
         EXPECT_EQ(limited.exitStatus, 0) << threads << " threads";
@@ -122,7 +122,7 @@ TEST_F(Options, EveryMessageIsOneLineShowingWhatWasGiven) {
         std::string message;
     } cases[] = {
         {{"-o", "no\nsuch/x.csv"}, "cannot open 'no\\nsuch/x.csv': No such file or directory"},
-        {{"-o", "a\\b\x01\x7f/\t"}, "cannot open 'a\\\\b\\001\\177/\\t': No such file or directory"},
+        {{"-o", "a\\b\x01\x7f/\t"}, R"(cannot open 'a\\b\001\177/\t': No such file or directory)"},
         {{"--format=c\rsv"}, "unknown format 'c\\rsv'; the formats are csv, npy and f32"},
         {{"--seed=1\n"}, "seed must be a whole number from 0 to 4294967295, not '1\\n'"},
         {{"--x\ny"}, "unknown option '--x\\ny'; " + usage},
