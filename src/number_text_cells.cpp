@@ -11,6 +11,7 @@ namespace {
 
 // The portable variant: one sample after another through writeGeneral.
 char* writeGeneralCellsPortable(char* out, std::span<const float> samples) noexcept {
+    // cppcheck-suppress useStlAlgorithm ; a loop says "one cell after another" plainest
     for (const float sample : samples) out = writeGeneralCell(out, sample);
     return out;
 }

@@ -102,7 +102,7 @@ void RandSequence::skip(std::uint64_t draws) noexcept {
 
 CLibraryRand::CLibraryRand(std::uint32_t seed) noexcept {
     std::srand(seed);
-    for (std::int32_t& draw : taken_) draw = std::rand();
+    std::generate(taken_.begin(), taken_.end(), [] { return std::rand(); });
 }
 
 bool CLibraryRand::followsSequence(std::uint32_t seed) const noexcept {

@@ -71,7 +71,8 @@ public:
 
     // Fills `draws` with the next draws of rand() after srand(seed).
     void fill(std::span<std::int32_t> draws) noexcept {
-        for (std::int32_t& draw : draws) draw = next_ < taken_.size() ? taken_[next_++] : std::rand();
+        std::generate(draws.begin(), draws.end(),
+                      [this] { return next_ < taken_.size() ? taken_[next_++] : std::rand(); });
     }
 
 private:

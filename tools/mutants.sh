@@ -99,7 +99,7 @@ mutant full last-block-not-flushed src/table_writer.cpp '|| !out.flush()) return
 mutant full npy-without-header src/table_writer.cpp 'settings.format == TableFormat::npy &&' 'settings.format == TableFormat::f32 &&'
 mutant full line-feeds-in-binary src/cells.cpp 'binarySampleSize, false}' 'binarySampleSize, true}'
 mutant full checked-draws-of-rand-not-replayed src/rand_sequence.h \
-  'draw = next_ < taken_.size() ? taken_[next_++] : std::rand();' 'draw = std::rand();'
+  'return next_ < taken_.size() ? taken_[next_++] : std::rand();' 'return std::rand();'
 
 # --- the threaded table, src/threaded_cells.cpp and src/table_writer.cpp
 t=src/threaded_cells.cpp

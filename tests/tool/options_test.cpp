@@ -117,20 +117,21 @@ TEST_F(Options, ThreadsLeftWithoutMemoryLeaveTheTableToFewerThreads) {
 
 TEST_F(Options, EveryMessageIsOneLineShowingWhatWasGiven) {
     const std::string usage = "usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES (or --help)";
-    const struct {
+    struct Case {
         std::vector<std::string> arguments;
         std::string message;
-    } cases[] = {
+    };
+    const Case cases[] = {
         {{"-o", "no\nsuch/x.csv"}, "cannot open 'no\\nsuch/x.csv': No such file or directory"},
         {{"-o", "a\\b\x01\x7f/\t"}, R"(cannot open 'a\\b\001\177/\t': No such file or directory)"},
         {{"--format=c\rsv"}, "unknown format 'c\\rsv'; the formats are csv, npy and f32"},
         {{"--seed=1\n"}, "seed must be a whole number from 0 to 4294967295, not '1\\n'"},
         {{"--x\ny"}, "unknown option '--x\\ny'; " + usage},
     };
-    for (const auto& [arguments, message] : cases) {
-        std::vector<std::string> line = arguments;
+    for (const Case& test : cases) {
+        std::vector<std::string> line = test.arguments;
         line.insert(line.end(), {"-q", "0", "1", "1", "1"});
-        EXPECT_EQ(run(line).err, "gaussian_noise: " + message + "\n");
+        EXPECT_EQ(run(line).err, "gaussian_noise: " + test.message + "\n");
     }
 }
 

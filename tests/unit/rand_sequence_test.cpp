@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -108,7 +109,7 @@ TEST(RandSequence, CLibraryRandFollowsItAndHandsOutRandsDrawsFromTheSeed) {
     for (const std::uint32_t seed : spreadSeeds) {
         std::srand(seed);
         std::vector<std::int32_t> expected(300);
-        for (std::int32_t& draw : expected) draw = std::rand();
+        std::generate(expected.begin(), expected.end(), [] { return std::rand(); });
         CLibraryRand draws(seed);
         EXPECT_TRUE(draws.followsSequence(seed)) << "seed " << seed;
         EXPECT_FALSE(draws.followsSequence(seed + 2)) << "seed " << seed;
