@@ -15,6 +15,7 @@
 #include <span>
 #include <string_view>
 
+#include "cells.h"
 #include "command_line.h"
 #include "gaussian_sample.h"
 #include "rand_sequence.h"
@@ -29,8 +30,7 @@ template <typename Draws>
 double sumOfSamples(const gaussian_noise::RunSettings& settings, Draws&& draws) {
     using namespace gaussian_noise;
     const SampleMath& math = chosenMath();
-    std::int64_t left =
-        settings.runs > 0 && settings.samplesPerRun > 0 ? std::int64_t{settings.runs} * settings.samplesPerRun : 0;
+    std::int64_t left = tableCellCount(settings);
     std::array<std::int32_t, 2 * maxMathBatch> drawn{};
     std::array<float, maxMathBatch> samples{};
     double sum = 0.0;

@@ -59,8 +59,9 @@ inline std::size_t samplesOfPairs(Distribution distribution, std::span<const std
     for (std::size_t start = 0; start + 1 < draws.size(); start += 2 * maxMathBatch) {
         const std::size_t end = std::min(draws.size() - draws.size() % 2, start + 2 * maxMathBatch);
         // The uniforms of the pairs kept: u1 for the logarithm, the angle theta.
-        std::array<float, maxMathBatch> u1s;
-        std::array<float, maxMathBatch> thetas;
+        // Scratch for the batch: every element read is written first.
+        std::array<float, maxMathBatch> u1s;     // NOLINT(cppcoreguidelines-pro-type-member-init)
+        std::array<float, maxMathBatch> thetas;  // NOLINT(cppcoreguidelines-pro-type-member-init)
         std::size_t kept = 0;
         for (std::size_t pair = start; pair < end; pair += 2) {
             const auto u1 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);
@@ -70,8 +71,8 @@ inline std::size_t samplesOfPairs(Distribution distribution, std::span<const std
             thetas[kept] = tau * u2;
             ++kept;
         }
-        std::array<float, maxMathBatch> logarithms;
-        std::array<float, maxMathBatch> cosines;
+        std::array<float, maxMathBatch> logarithms;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+        std::array<float, maxMathBatch> cosines;     // NOLINT(cppcoreguidelines-pro-type-member-init)
         math.log(u1s.data(), logarithms.data(), kept);
         math.cos(thetas.data(), cosines.data(), kept);
 
