@@ -23,11 +23,10 @@ struct Distribution {
 using MathBatch = void (*)(const float* in, float* out, std::size_t count) noexcept;
 inline constexpr std::size_t maxMathBatch = 256;
 
-// The logf and cosf a run's samples are computed with.
-struct SampleMath {
-    MathBatch log;
-    MathBatch cos;
-};
+// The last steps of the arithmetic for a batch: samples[i] from the
+// logarithm of u1 and the cosine of the angle of kept pair i, for i < count.
+using SampleBatch = void (*)(Distribution distribution, const float* logarithms, const float* cosines, float* samples,
+                             std::size_t count) noexcept;
 
 // The C library's own functions, one call an input.
 inline void scalarLogf(const float* in, float* out, std::size_t count) noexcept {
@@ -36,25 +35,47 @@ inline void scalarLogf(const float* in, float* out, std::size_t count) noexcept 
 inline void scalarCosf(const float* in, float* out, std::size_t count) noexcept {
     for (std::size_t i = 0; i < count; ++i) out[i] = cosf(in[i]);
 }
-inline constexpr SampleMath scalarMath{scalarLogf, scalarCosf};
+
+// Every operation is written out with its precision so that the result is
+// bit-for-bit reproducible: the build must not contract the final multiply
+// and add into a fused one.
+inline void scalarSamples(Distribution distribution, const float* logarithms, const float* cosines, float* samples,
+                          std::size_t count) noexcept {
+    const auto [mean, variance] = distribution;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double radius = std::sqrt(-2.0 * static_cast<double>(logarithms[i]));
+        const auto z0 = static_cast<float>(static_cast<double>(cosines[i]) * radius);
+        float sample = mean + sqrtf(variance) * z0;
+        // With an infinite variance the last step can make a new NaN: inf - inf
+        // when the mean is infinite too, inf * 0 when the first draw gives a
+        // radius of 0. x86-64 gives such a NaN the sign bit, aarch64 does not;
+        // it is set here so that a seed writes the same table on both.
+        if (std::isnan(sample) && !std::isnan(mean)) [[unlikely]]
+            sample = -std::numeric_limits<float>::quiet_NaN();
+        samples[i] = sample;
+    }
+}
+
+// How a run's samples are computed: logf and cosf of a batch, then the rest.
+struct SampleMath {
+    MathBatch log;
+    MathBatch cos;
+    SampleBatch samples;
+};
+inline constexpr SampleMath scalarMath{scalarLogf, scalarCosf, scalarSamples};
 
 // Turns pairs of draws of 0..2147483647 into samples: pair i is draws[2i]
 // (the first) and draws[2i+1] (the second). A pair whose first draw is 0 is
 // thrown away and gives no sample; every other pair gives one, in order.
 // Writes the samples at `samples` and returns how many: the pairs thrown away
 // are the other draws.size() / 2 - that many. `math` takes the logarithms
-// and cosines, a batch of up to maxMathBatch pairs at a time.
-//
-// Every operation is written out with its precision so that the result is
-// bit-for-bit reproducible: the build must not contract the final multiply
-// and add into a fused one.
+// and cosines and makes the samples, a batch of up to maxMathBatch pairs at
+// a time.
 inline std::size_t samplesOfPairs(Distribution distribution, std::span<const std::int32_t> draws, float* samples,
                                   const SampleMath& math = scalarMath) noexcept {
     constexpr float epsilon = 1.17549435e-38F;  // smallest positive normal float, 2^-126
     constexpr float tau = 6.2831855F;           // float nearest 2*pi
     constexpr double uniformScale = 1.0 / 2147483647.0;
-    const auto [mean, variance] = distribution;
-
     std::size_t count = 0;
     for (std::size_t start = 0; start + 1 < draws.size(); start += 2 * maxMathBatch) {
         const std::size_t end = std::min(draws.size() - draws.size() % 2, start + 2 * maxMathBatch);
@@ -76,18 +97,8 @@ inline std::size_t samplesOfPairs(Distribution distribution, std::span<const std
         math.log(u1s.data(), logarithms.data(), kept);
         math.cos(thetas.data(), cosines.data(), kept);
 
-        for (std::size_t i = 0; i < kept; ++i) {
-            const double radius = std::sqrt(-2.0 * static_cast<double>(logarithms[i]));
-            const auto z0 = static_cast<float>(static_cast<double>(cosines[i]) * radius);
-            float sample = mean + sqrtf(variance) * z0;
-            // With an infinite variance the last step can make a new NaN: inf - inf
-            // when the mean is infinite too, inf * 0 when the first draw gives a
-            // radius of 0. x86-64 gives such a NaN the sign bit, aarch64 does not;
-            // it is set here so that a seed writes the same table on both.
-            if (std::isnan(sample) && !std::isnan(mean)) [[unlikely]]
-                sample = -std::numeric_limits<float>::quiet_NaN();
-            samples[count++] = sample;
-        }
+        math.samples(distribution, logarithms.data(), cosines.data(), samples + count, kept);
+        count += kept;
     }
     return count;
 }

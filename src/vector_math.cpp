@@ -2,8 +2,10 @@
 
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #if defined(__x86_64__) && defined(GAUSSIAN_NOISE_LIBMVEC)
 #include <dlfcn.h>
@@ -24,63 +26,107 @@ namespace {
 
 #if defined(__x86_64__) && defined(GAUSSIAN_NOISE_LIBMVEC)
 
-// The windows by the whole 11-bit exponent field of a double result, in
-// units of its last place: where no window was derived (0 and the binades no
-// reachable input has), one that every result lies inside.
-using Windows = std::array<std::int64_t, 2048>;
-constexpr Windows byExponent(const std::array<std::uint32_t, windowCount>& windows) {
-    Windows table{};
-    for (std::int64_t& window : table) window = std::int64_t{1} << 28U;
-    for (std::size_t key = 0; key < windowCount; ++key) {
-        table[static_cast<std::size_t>(windowFirstExponent) + key] = windows[key];
-    }
-    return table;
-}
-constexpr Windows logWindows = byExponent(logfWindows);
-constexpr Windows cosWindows = byExponent(cosfWindows);
+using Windows = std::array<std::uint32_t, windowCount>;
 
 // The lanes (bits 0..3) whose double result's float may not be the C
-// library's: the double lies within its binade's window of the midpoint
-// between two floats. The 29 bits below the float's last place are compared
-// with one half of it.
+// library's: the double lies within its window of the midpoint between two
+// floats, or no window covers it. The 29 bits below the float's last place
+// are compared with one half of it.
 [[gnu::target("avx2")]] unsigned lanesInsideWindow(__m256d results, const Windows& windows) {
     const __m256i bits = _mm256_castpd_si256(results);
-    const __m256i exponent = _mm256_and_si256(_mm256_srli_epi64(bits, 52), _mm256_set1_epi64x(0x7FF));
-    const __m256i window =
-        _mm256_i64gather_epi64(static_cast<const long long*>(static_cast<const void*>(windows.data())), exponent, 8);
+    const __m256i key =
+        _mm256_sub_epi64(_mm256_and_si256(_mm256_srli_epi64(bits, 48), _mm256_set1_epi64x(0x7FFF)),
+                         _mm256_set1_epi64x(std::int64_t{windowFirstExponent} * std::int64_t{windowsPerBinade}));
+    const __m256i covered =
+        _mm256_and_si256(_mm256_cmpgt_epi64(key, _mm256_set1_epi64x(-1)),
+                         _mm256_cmpgt_epi64(_mm256_set1_epi64x(static_cast<std::int64_t>(windowCount)), key));
+    // Each lane's mask in the low 32 bits of its 64, gathered to four 32-bit lanes.
+    const __m128i gatherMask =
+        _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(covered, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
+    const __m256i window = _mm256_cvtepu32_epi64(_mm256_mask_i64gather_epi32(
+        _mm_setzero_si128(), static_cast<const int*>(static_cast<const void*>(windows.data())), key, gatherMask, 4));
     const __m256i half = _mm256_set1_epi64x(std::int64_t{1} << 28U);
     const __m256i below = _mm256_and_si256(bits, _mm256_set1_epi64x((std::int64_t{1} << 29U) - 1));
     const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi64(_mm256_sub_epi64(below, half), window),
                                             _mm256_cmpgt_epi64(_mm256_sub_epi64(half, below), window));
-    return ~static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(outside))) & 0xFU;
+    const __m256i certain = _mm256_and_si256(outside, covered);
+    return ~static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(certain))) & 0xFU;
 }
+
+// For each set of lanes (bits 0..3), their numbers in order, packed first.
+constexpr std::array<std::array<std::uint16_t, 4>, 16> packedLanes = [] {
+    std::array<std::array<std::uint16_t, 4>, 16> table{};
+    for (unsigned lanes = 0; lanes < 16; ++lanes) {
+        std::size_t next = 0;
+        for (std::uint16_t lane = 0; lane < 4; ++lane) {
+            if (((lanes >> lane) & 1U) != 0) table[lanes][next++] = lane;
+        }
+    }
+    return table;
+}();
 
 template <__m256d (*routine)(__m256d), float (*scalar)(float), const Windows& windows>
 [[gnu::target("avx2,fma")]] void vectorBatch(const float* in, float* out, std::size_t count) noexcept {
-    // The inputs left to the scalar function; only those counted are read.
-    std::array<std::uint16_t, maxMathBatch> inside;  // NOLINT(cppcoreguidelines-pro-type-member-init)
-    std::size_t insideCount = 0;
-    auto keep = [&](unsigned lanes, std::size_t first) {
-        for (; lanes != 0; lanes &= lanes - 1) {
-            inside[insideCount++] = static_cast<std::uint16_t>(first + static_cast<unsigned>(std::countr_zero(lanes)));
-        }
-    };
-    std::size_t first = 0;
-    for (; first + 4 <= count; first += 4) {
-        const __m256d results = routine(_mm256_cvtps_pd(_mm_loadu_ps(in + first)));
-        _mm_storeu_ps(out + first, _mm256_cvtpd_ps(results));
-        keep(lanesInsideWindow(results, windows), first);
+    // The double results of the whole batch first, the last group padded
+    // with ones; then their floats and window tests, whose iterations do not
+    // wait on one another. Only the elements counted are read.
+    constexpr std::size_t lanes = 4;
+    std::array<double, maxMathBatch + lanes> results;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    const std::size_t whole = count - count % lanes;
+    for (std::size_t first = 0; first < whole; first += lanes) {
+        _mm256_storeu_pd(results.data() + first, routine(_mm256_cvtps_pd(_mm_loadu_ps(in + first))));
     }
-    if (first < count) {  // the last inputs, padded with ones
-        const std::size_t size = count - first;
-        std::array<float, 4> group{1.0F, 1.0F, 1.0F, 1.0F};
-        std::memcpy(group.data(), in + first, size * sizeof(float));
-        const __m256d results = routine(_mm256_cvtps_pd(_mm_loadu_ps(group.data())));
-        _mm_storeu_ps(group.data(), _mm256_cvtpd_ps(results));
-        std::memcpy(out + first, group.data(), size * sizeof(float));
-        keep(lanesInsideWindow(results, windows) & ((1U << size) - 1), first);
+    if (whole < count) {
+        std::array<float, lanes> group{1.0F, 1.0F, 1.0F, 1.0F};
+        std::memcpy(group.data(), in + whole, (count - whole) * sizeof(float));
+        _mm256_storeu_pd(results.data() + whole, routine(_mm256_cvtps_pd(_mm_loadu_ps(group.data()))));
+    }
+
+    std::array<std::uint16_t, maxMathBatch + lanes> inside;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    std::size_t insideCount = 0;
+    for (std::size_t first = 0; first < count; first += lanes) {
+        const __m256d group = _mm256_loadu_pd(results.data() + first);
+        unsigned lanesInside = lanesInsideWindow(group, windows);
+        if (first + lanes <= count) {
+            _mm_storeu_ps(out + first, _mm256_cvtpd_ps(group));
+        } else {
+            std::array<float, lanes> floats{};
+            _mm_storeu_ps(floats.data(), _mm256_cvtpd_ps(group));
+            std::memcpy(out + first, floats.data(), (count - first) * sizeof(float));
+            lanesInside &= (1U << (count - first)) - 1;
+        }
+        // The inputs left to the scalar function, without a branch: all four
+        // places are written, and as many as are inside counted.
+        for (std::size_t lane = 0; lane < lanes; ++lane) {
+            inside[insideCount + lane] = static_cast<std::uint16_t>(first + packedLanes[lanesInside][lane]);
+        }
+        insideCount += static_cast<std::size_t>(std::popcount(lanesInside));
     }
     for (std::size_t i = 0; i < insideCount; ++i) out[inside[i]] = scalar(in[inside[i]]);
+}
+
+// The last steps of the arithmetic four samples at a time, each operation
+// the one the scalar arithmetic states, at its precision (and no fused
+// multiply-add: the build contracts nothing); the last few samples by the
+// scalar arithmetic itself.
+[[gnu::target("avx2,fma")]] void vectorSamples(Distribution distribution, const float* logarithms, const float* cosines,
+                                               float* samples, std::size_t count) noexcept {
+    const auto [mean, variance] = distribution;
+    const __m128 means = _mm_set1_ps(mean);
+    const __m128 deviations = _mm_set1_ps(sqrtf(variance));
+    const __m128 newNaN = _mm_set1_ps(-std::numeric_limits<float>::quiet_NaN());
+    const bool meanIsNaN = std::isnan(mean);
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m256d radius =
+            _mm256_sqrt_pd(_mm256_mul_pd(_mm256_set1_pd(-2.0), _mm256_cvtps_pd(_mm_loadu_ps(logarithms + i))));
+        const __m128 z0 = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(cosines + i)), radius));
+        __m128 sample = _mm_add_ps(means, _mm_mul_ps(deviations, z0));
+        // A NaN the last step made gets the sign bit, as in the scalar arithmetic.
+        if (!meanIsNaN) sample = _mm_blendv_ps(sample, newNaN, _mm_cmpunord_ps(sample, sample));
+        _mm_storeu_ps(samples + i, sample);
+    }
+    scalarSamples(distribution, logarithms + i, cosines + i, samples + i, count - i);
 }
 
 float libraryLogf(float x) { return logf(x); }
@@ -103,10 +149,10 @@ bool avx2Proven() {
 }
 
 constexpr std::array variants{
-    MathVariant{
-        "avx2",
-        avx2Proven,
-        {vectorBatch<_ZGVdN4v_log, libraryLogf, logWindows>, vectorBatch<_ZGVdN4v_cos, libraryCosf, cosWindows>}},
+    MathVariant{"avx2",
+                avx2Proven,
+                {vectorBatch<_ZGVdN4v_log, libraryLogf, logfWindows>,
+                 vectorBatch<_ZGVdN4v_cos, libraryCosf, cosfWindows>, vectorSamples}},
 };
 
 #else

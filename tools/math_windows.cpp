@@ -22,7 +22,6 @@
 namespace {
 
 using gaussian_noise::windowCount;
-using gaussian_noise::windowFirstExponent;
 
 // The double routine's error bound, in units of the double's last place,
 // with room to spare: glibc documents 4 for libmvec's log and cos.
@@ -44,18 +43,18 @@ struct Windows {
         const int exponent = std::ilogb(static_cast<double>(magnitude));
         const long double scaled = std::ldexp(magnitude, 23 - exponent);  // in [2^23, 2^24)
         const long double distance = std::fabs(scaled - std::floor(scaled) - 0.5L) * 0x1p29L;
-        const int key = exponent + 1023 - windowFirstExponent;
-        if (key < 0 || key >= static_cast<int>(windowCount)) {
+        const std::uint64_t key =
+            gaussian_noise::windowKey(std::bit_cast<std::uint64_t>(static_cast<double>(magnitude)));
+        if (key >= windowCount) {
             (void)std::fprintf(stderr, "input %a: its result's binade 2^%d has no window\n", static_cast<double>(input),
                                exponent);
             return;
         }
-        widest[static_cast<std::size_t>(key)] =
-            std::max(widest[static_cast<std::size_t>(key)], static_cast<std::uint32_t>(std::ceil(distance)));
+        widest[key] = std::max(widest[key], static_cast<std::uint32_t>(std::ceil(distance)));
     }
 
-    // Each binade's window covers its neighbours' too, for a double result
-    // and the exact value may lie on either side of a power of two.
+    // Each window covers its neighbours' too, for a double result and the
+    // exact value may lie on either side of a boundary between two keys.
     [[nodiscard]] std::array<std::uint32_t, windowCount> windows() const {
         std::array<std::uint32_t, windowCount> result{};
         for (std::size_t key = 0; key < windowCount; ++key) {
@@ -92,12 +91,13 @@ int main() {
 
     (void)std::printf(
         "// Written by tools/math_windows.cpp from the logf and cosf of the C library %s;\n"
-        "// do not edit. Per binade of a result (double exponent field %d and up), the\n"
-        "// distance from a float midpoint, in units of the double's last place, within\n"
-        "// which the C library's float may differ from the correctly rounded one.\n"
+        "// do not edit. Per sixteenth of a binade of a result (windowKey), the distance\n"
+        "// from a float midpoint, in units of the double's last place, within which\n"
+        "// the C library's float may differ from the correctly rounded one, and the\n"
+        "// vector routine's from the exact value.\n"
         "#pragma once\n\n#include <array>\n#include <cstdint>\n\n#include \"math_windows_layout.h\"\n\n"
         "namespace gaussian_noise {\n\ninline constexpr const char* windowsLibraryVersion = \"%s\";\n\n",
-        gnu_get_libc_version(), windowFirstExponent, gnu_get_libc_version());
+        gnu_get_libc_version(), gnu_get_libc_version());
     print("logf", logWindows);
     print("cosf", cosWindows);
     (void)std::printf("\n}  // namespace gaussian_noise\n");

@@ -34,27 +34,27 @@ equivalent() { mutant full "$1" "$2" "$3" "$4"; reasons[-1]=$5; }
 
 # --- the generator's arithmetic, src/gaussian_sample.h
 g=src/gaussian_sample.h
-mutant quick cosine-in-double $g 'static_cast<double>(cosf(theta))' 'std::cos(static_cast<double>(theta))'
-mutant full sine-for-cosine $g 'static_cast<double>(cosf(theta))' 'static_cast<double>(sinf(theta))'
-mutant full logarithm-in-double $g 'static_cast<double>(logf(u1))' 'std::log(static_cast<double>(u1))'
-mutant full radius-in-single $g 'const double radius = std::sqrt(-2.0 * static_cast<double>(logf(u1)));' \
-  'const double radius = sqrtf(-2.0F * logf(u1));'
+mutant quick cosine-in-double $g 'out[i] = cosf(in[i]);' 'out[i] = static_cast<float>(std::cos(static_cast<double>(in[i])));'
+mutant full sine-for-cosine $g 'out[i] = cosf(in[i]);' 'out[i] = sinf(in[i]);'
+mutant full logarithm-in-double $g 'out[i] = logf(in[i]);' 'out[i] = static_cast<float>(std::log(static_cast<double>(in[i])));'
+mutant full radius-in-single $g 'const double radius = std::sqrt(-2.0 * static_cast<double>(logarithms[i]));' \
+  'const double radius = sqrtf(-2.0F * logarithms[i]);'
 mutant full first-uniform-in-single $g 'const auto u1 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);' \
   'const auto u1 = static_cast<float>(draws[pair]) * static_cast<float>(uniformScale);'
 mutant full second-uniform-in-single $g 'const auto u2 = static_cast<float>(static_cast<double>(draws[pair + 1]) * uniformScale);' \
   'const auto u2 = static_cast<float>(draws[pair + 1]) * static_cast<float>(uniformScale);'
 mutant full uniform-over-2-to-the-31 $g 'uniformScale = 1.0 / 2147483647.0;' 'uniformScale = 1.0 / 2147483648.0;'
-mutant full angle-in-double $g 'const float theta = tau * u2;' \
-  'const auto theta = static_cast<float>(6.283185307179586 * static_cast<double>(u2));'
-mutant full cosine-times-radius-in-single $g 'static_cast<float>(static_cast<double>(cosf(theta)) * radius)' \
-  'cosf(theta) * static_cast<float>(radius)'
+mutant full angle-in-double $g 'thetas[kept] = tau * u2;' \
+  'thetas[kept] = static_cast<float>(6.283185307179586 * static_cast<double>(u2));'
+mutant full cosine-times-radius-in-single $g 'static_cast<float>(static_cast<double>(cosines[i]) * radius)' \
+  'cosines[i] * static_cast<float>(radius)'
 mutant full scale-in-double $g 'float sample = mean + sqrtf(variance) * z0;' \
   'float sample = mean + static_cast<float>(std::sqrt(static_cast<double>(variance)) * static_cast<double>(z0));'
 mutant full scale-and-shift-in-double $g 'float sample = mean + sqrtf(variance) * z0;' \
   'auto sample = static_cast<float>(mean + static_cast<double>(sqrtf(variance)) * z0);'
 mutant quick fused-multiply-add $g 'float sample = mean + sqrtf(variance) * z0;' 'float sample = std::fma(sqrtf(variance), z0, mean);'
-mutant quick draws-swapped $g $'static_cast<double>(draws[pair]) * uniformScale);\n        const auto u2 = static_cast<float>(static_cast<double>(draws[pair + 1]) * uniformScale);' \
-  $'static_cast<double>(draws[pair + 1]) * uniformScale);\n        const auto u2 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);'
+mutant quick draws-swapped $g $'static_cast<double>(draws[pair]) * uniformScale);\n            const auto u2 = static_cast<float>(static_cast<double>(draws[pair + 1]) * uniformScale);' \
+  $'static_cast<double>(draws[pair + 1]) * uniformScale);\n            const auto u2 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);'
 equivalent nan-sign-left-to-the-processor $g 'if (std::isnan(sample) && !std::isnan(mean)) [[unlikely]]' 'if (false)' \
   'x86-64 gives a NaN it makes the sign bit anyway; the aarch64 run of the same-bytes tests catches it there'
 mutant full no-rejection $g 'if (u1 <= epsilon) continue;' 'if (u1 < 0.0F) continue;'
@@ -115,12 +115,14 @@ mutant quick no-thread-ends-the-run $t 'if (running.empty()) return {};' 'throw;
 v=src/vector_math.cpp
 mutant quick window-ignored-below-the-midpoint $v '_mm256_cmpgt_epi64(_mm256_sub_epi64(half, below), window)' \
   '_mm256_cmpgt_epi64(_mm256_sub_epi64(half, below), _mm256_setzero_si256())'
-mutant quick last-lane-never-left-to-the-library $v 'keep(lanesInsideWindow(results, windows), first);' \
-  'keep(lanesInsideWindow(results, windows) & 7U, first);'
-mutant full padded-group-lanes-dropped $v 'keep(lanesInsideWindow(results, windows) & ((1U << size) - 1), first);' \
-  'keep(0, first);'
-mutant full a-window-too-narrow src/math_windows.h '107997050' '16'
+mutant quick last-lane-never-left-to-the-library $v 'packedLanes[lanesInside][lane]' 'packedLanes[lanesInside & 7U][lane]'
+mutant full last-group-results-dropped $v 'std::memcpy(out + first, floats.data(), (count - first) * sizeof(float));' ''
+mutant full a-window-too-narrow src/math_windows.h '143559001' '16'
 mutant full replaced-logf-not-noticed $v 'return own;' 'return true;'
+mutant quick vector-fused-multiply-add $v '_mm_add_ps(means, _mm_mul_ps(deviations, z0))' '_mm_fmadd_ps(deviations, z0, means)'
+mutant full vector-radius-in-single $v \
+  '_mm256_sqrt_pd(_mm256_mul_pd(_mm256_set1_pd(-2.0), _mm256_cvtps_pd(_mm_loadu_ps(logarithms + i))));' \
+  '_mm256_cvtps_pd(_mm_sqrt_ps(_mm_mul_ps(_mm_set1_ps(-2.0F), _mm_loadu_ps(logarithms + i))));'
 
 # --- the binary formats, src/binary_table.cpp
 b=src/binary_table.cpp
