@@ -155,11 +155,11 @@ mkdir "$copy"
 # link-time optimisation, which would relink every program at length for each
 # mutant. The arithmetic is the same at any optimisation (-ffp-contract=off).
 # A test that hangs, as the full-disk test does when write errors are lost,
-# counts as failed after the timeout (a minute: the check of the vector math
+# counts as failed after the timeout (half a minute: the check of the vector math
 # on every reachable input takes seconds).
 build_and_test() {
   cmake --build "$build" -j "$(nproc)" >"$log" 2>&1 || return 2
-  ctest --test-dir "$build" -j "$(nproc)" --timeout 60 --stop-on-failure >>"$log" 2>&1 || return 1
+  ctest --test-dir "$build" -j "$(nproc)" --timeout 30 --stop-on-failure >>"$log" 2>&1 || return 1
 }
 start=$SECONDS
 cmake -S "$copy" -B "$build" -DCMAKE_BUILD_TYPE=Mutants -DCMAKE_CXX_FLAGS_MUTANTS="-O1 -DNDEBUG" \
