@@ -69,8 +69,15 @@ RandSequence::RandSequence(std::uint32_t seed) noexcept {
 void RandSequence::refill() noexcept {
     // Word r[b+31+j] replaces r[b+j] and adds r[b+28+j]: for j < 3 that is a
     // word of the old block, after it one of the words just computed.
-    for (unsigned j = 0; j < tap; ++j) words_[j] += words_[j + lag - tap];
-    for (unsigned j = tap; j < lag; ++j) words_[j] += words_[j - tap];
+    // The newest word of each of the tap's three chains is kept in a register
+    // (`newest`), so that no word waits on a store of the one before it.
+    static_assert(lag % tap == 1, "the last word closes the first chain");
+    std::array<std::uint32_t, tap> newest{};
+    for (unsigned j = 0; j < tap; ++j) newest[j] = words_[j + lag - tap];
+    for (unsigned j = 0; j + tap <= lag; j += tap) {
+        for (unsigned k = 0; k < tap; ++k) newest[k] = words_[j + k] += newest[k];
+    }
+    words_[lag - 1] += newest[0];
     next_ = 0;
 }
 

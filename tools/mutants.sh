@@ -69,7 +69,7 @@ equivalent standard-deviation-in-double $g 'sqrtf(variance)' \
 
 # --- the copy of the C library's sequence, src/rand_sequence.cpp
 r=src/rand_sequence.cpp
-mutant full sequence-tap-off-by-one $r 'words_[j] += words_[j - tap];' 'words_[j] += words_[j - tap + 1];'
+mutant full sequence-tap-off-by-one $r 'newest[k] = words_[j + k] += newest[k];' 'newest[k] = words_[j + k] += newest[(k + 1) % tap];'
 mutant full seeding-constant $r 'word = 16807 * lo - 2836 * hi;' 'word = 16807 * lo - 2837 * hi;'
 mutant full one-draw-too-many-thrown $r 'block < 10;' 'block < 11;'
 mutant full skip-one-too-far $r 'const std::uint64_t rest = next_ + draws % lag;' 'const std::uint64_t rest = next_ + 1 + draws % lag;'
