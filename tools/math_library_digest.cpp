@@ -1,7 +1,7 @@
 // Digests the C library's logf and cosf over every input the generator can
 // give them, so that two machines can show their math libraries agree there:
 // logf(u1) and cosf(tau * u2) for every u = float(draw / 2147483647) that a
-// draw of rand() can make (the conversions of gaussian_sample.h). Prints the count
+// draw of rand() can make (src/math_inputs.h). Prints the count
 // of distinct inputs and an FNV-1a 64 digest of the results' bits for each,
 // and exits 1 if they differ from the digests recorded on x86-64.
 //
@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+
+#include "math_inputs.h"
 
 namespace {
 
@@ -38,25 +40,10 @@ bool report(const char* name, const Digest& digest, std::uint64_t recorded) {
 }  // namespace
 
 int main() {
-    constexpr float smallestNormal = 1.17549435e-38F;  // a first draw must give more
-    constexpr float tau = 6.2831855F;
-    constexpr double uniformScale = 1.0 / 2147483647.0;
-
     Digest logDigest;
     Digest cosDigest;
-    // u and theta grow with the draw: comparing with the last one skips repeats.
-    float lastU = -1.0F;
-    float lastTheta = -1.0F;
-    for (std::int64_t draw = 0; draw <= 2147483647; ++draw) {
-        const auto u = static_cast<float>(static_cast<double>(draw) * uniformScale);
-        if (u == lastU) continue;
-        lastU = u;
-        if (u > smallestNormal) logDigest.add(logf(u));
-        const float theta = tau * u;
-        if (theta == lastTheta) continue;
-        lastTheta = theta;
-        cosDigest.add(cosf(theta));
-    }
+    gaussian_noise::forEachMathInput([&logDigest](float u) { logDigest.add(logf(u)); },
+                                     [&cosDigest](float theta) { cosDigest.add(cosf(theta)); });
     const bool sameLog = report("logf", logDigest, recordedLogf);
     const bool sameCos = report("cosf", cosDigest, recordedCosf);
     return sameLog && sameCos ? 0 : 1;
