@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Runs the tool and version 1.1.0, built here from its commit, on command
+# lines of four values (and the few that 1.1.0 answered with a usage line or
+# read past), under a fixed clock so that both seed rand() alike, and checks
+# that they write the same standard output, standard error, exit status and
+# files: with a table file in the way, standard output full or closed, and
+# standard error closed too.
+#
+#   same_as_1_1_0.sh TOOL SOURCE_DIR FIXED_TIME_SHIM WORK_DIR
+#
+# 1.1.0 is built in WORK_DIR, with the cmake and generator named by CMAKE and
+# CMAKE_GENERATOR (else cmake's own), and reused by later runs. Without git or
+# without the commit in SOURCE_DIR's history (a source archive, a shallow
+# clone) the test is skipped (status 77), saying why in the file named by
+# GAUSSIAN_NOISE_SKIPPED, except under CI=true, where it fails.
+set -euo pipefail
+trap 'echo "same_as_1_1_0.sh: failed at line $LINENO" >&2' ERR
+tool=$(realpath "$1")
+source_dir=$2
+shim=$(realpath "$3")
+work_dir=$(realpath -m "$4")
+release_commit=a27246b  # v1.1.0
+
+fail() {
+  echo "same_as_1_1_0.sh: $*" >&2
+  exit 1
+}
+skip() {
+  [[ ${CI-} == true ]] && fail "$1"
+  echo "skipped: $1"
+  [[ -n ${GAUSSIAN_NOISE_SKIPPED-} ]] && echo "Version1_1_0.SameBytesForFourValues: $1" >>"$GAUSSIAN_NOISE_SKIPPED"
+  exit 77
+}
+
+old_tool=$work_dir/build/gaussian_noise
+if [[ ! -x $old_tool ]]; then
+  command -v git >/dev/null || skip "needs git to build version 1.1.0 from its commit"
+  git -C "$source_dir" cat-file -e "$release_commit^{commit}" 2>/dev/null ||
+    skip "needs the repository's history: commit $release_commit (version 1.1.0) is not in $source_dir"
+  rm -rf "$work_dir"
+  mkdir -p "$work_dir/source"
+  git -C "$source_dir" archive "$release_commit" | tar -x -C "$work_dir/source"
+  generator=()
+  [[ -n ${CMAKE_GENERATOR-} ]] && generator=(-G "$CMAKE_GENERATOR")
+  if ! { "${CMAKE:-cmake}" -S "$work_dir/source" -B "$work_dir/build" "${generator[@]}" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF &&
+    "${CMAKE:-cmake}" --build "$work_dir/build" --target gaussian_noise; } >"$work_dir/build.log" 2>&1; then
+    cat "$work_dir/build.log" >&2
+    fail "version 1.1.0 did not build"
+  fi
+fi
+
+runs=$(mktemp -d "${TMPDIR:-/tmp}/same_as_1_1_0.XXXXXX")
+trap 'rm -rf "$runs"' EXIT
+# A sanitized tool loads after the shim.
+export ASAN_OPTIONS=${ASAN_OPTIONS-}:verify_asan_link_order=0
+
+# run PROGRAM DIRECTORY SECOND SETUP ARGUMENTS...: runs PROGRAM in the empty
+# DIRECTORY at the fixed SECOND, keeping its standard output and error and
+# status in files there. SETUP is plain, directory (a directory where the
+# table goes), old-table (a longer table there), full (standard output to
+# /dev/full), closed (standard output closed) or no-stderr (standard error
+# closed).
+run() {
+  local program=$1 directory=$2 second=$3 setup=$4
+  shift 4
+  mkdir "$directory"
+  cd "$directory"
+  case $setup in
+    directory) mkdir generated_noise.csv ;;
+    old-table) seq 100000 >generated_noise.csv ;;
+  esac
+  local status=0
+  case $setup in
+    full) FIXED_TIME=$second LD_PRELOAD=$shim "$program" "$@" >/dev/full 2>stderr || status=$? ;;
+    closed) FIXED_TIME=$second LD_PRELOAD=$shim "$program" "$@" >&- 2>stderr || status=$? ;;
+    no-stderr) FIXED_TIME=$second LD_PRELOAD=$shim "$program" "$@" >stdout 2>&- || status=$? ;;
+    *) FIXED_TIME=$second LD_PRELOAD=$shim "$program" "$@" >stdout 2>stderr || status=$? ;;
+  esac
+  echo "$status" >status
+  cd - >/dev/null
+}
+
+cases=0
+differences=0
+# same SECOND SETUP ARGUMENTS...: the two tools do the same.
+same() {
+  cases=$((cases + 1))
+  run "$tool" "$runs/$cases.tool" "$@"
+  run "$old_tool" "$runs/$cases.1.1.0" "$@"
+  if ! diff -r "$runs/$cases.tool" "$runs/$cases.1.1.0" >"$runs/diff" 2>&1; then
+    differences=$((differences + 1))
+    echo "differs from 1.1.0 at second $1, $2, arguments:$(printf " '%s'" "${@:3}")" >&2
+    head -n 20 "$runs/diff" >&2
+  fi
+}
+
+second=1700000000
+# Means and variances as atof reads them, rounded to single precision.
+for mean in 0 5 -1 -.5 1e39 -1e39 1e-50 nan -nan inf -inf -0 0x1p3 -0x1p3 ' 3' 2.5e 12abc abc '' -; do
+  same $second plain "$mean" 1 2 3
+done
+for variance in 1 0.25 -0 0 inf 1e30 1e-30 -1 nan -nan -inf abc; do
+  same $second plain 10 "$variance" 3 4
+done
+# Runs and samples as atoi reads them, zero and negative counts, and counts
+# out of range.
+for runs_and_samples in '0 5' '5 0' '0 0' '-1 5' '5 -1' '2.9 3x' '+4 2' 'abc 2' \
+  '2147483648 1' '1 -2147483649' '-2147483648 1'; do
+  read -r runs_value samples_value <<<"$runs_and_samples"
+  same $second plain 0 1 "$runs_value" "$samples_value"
+done
+same $second plain 0 1 ' 3' ' -2'
+# Seeds whose sequence throws away a pair of draws (at pairs 5, 18 and
+# 410216), the clock's first second, and a million cells.
+same 74617010 plain 0 1 3 7
+same 22312356 plain 1 4 6 6
+same 376 plain 2 0.5 1000 1001
+same 0 plain -3 9 7 7
+# Fewer or more than four values.
+same $second plain
+same $second plain 0 1 3
+same $second plain 0 1 3 5 extra words
+# Failures: the table's place taken, an old table to replace, standard
+# output full or closed, standard error closed.
+for setup in directory old-table full closed no-stderr; do
+  same $second "$setup" 0 1 20 30
+done
+
+((differences == 0)) || fail "$differences of $cases command lines differ from version 1.1.0"
+echo "$cases command lines: standard output, standard error, status and files as version 1.1.0's"
