@@ -12,9 +12,8 @@ find_program(GZIP_PROGRAM gzip REQUIRED)
 
 set(man_page_gz ${PROJECT_BINARY_DIR}/gaussian_noise.1.gz)
 add_custom_command(OUTPUT ${man_page_gz}
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/gaussian_noise.1 gaussian_noise.1
-  COMMAND ${GZIP_PROGRAM} -9nf gaussian_noise.1
-  DEPENDS ${PROJECT_SOURCE_DIR}/docs/gaussian_noise.1
+  COMMAND ${GZIP_PROGRAM} -9nkf gaussian_noise.1
+  DEPENDS ${man_page}
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
   VERBATIM)
 
