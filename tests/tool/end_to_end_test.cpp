@@ -210,7 +210,7 @@ TEST_F(EndToEnd, InstallsTheToolAndItsManPageUnderAPrefix) {
     const fs::path installed = prefix.path() / "bin" / "gaussian_noise";
     // The installed man page is the one in docs/ with the version in its header.
     std::string man = manPageText(MAN_PAGE_PATH);
-    const std::string unversioned = "\"gaussian_noise\" \"User Commands\"";
+    const std::string unversioned = R"("gaussian_noise" "User Commands")";
     ASSERT_NE(man.find(unversioned), std::string::npos);
     man.replace(man.find(unversioned), unversioned.size(),
                 "\"gaussian_noise " GAUSSIAN_NOISE_VERSION "\" \"User Commands\"");
