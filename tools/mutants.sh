@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Mutation testing: puts small faults (mutants) into a scratch copy of the
-# sources one at a time, rebuilds, runs the whole test suite on each, and
+# sources one at a time, rebuilds, runs the test suite on each, and
 # reports which faults no test catches.
 #
 #   tools/mutants.sh           every mutant, the equivalent ones too
@@ -156,10 +156,14 @@ mkdir "$copy"
 # mutant. The arithmetic is the same at any optimisation (-ffp-contract=off).
 # A test that hangs, as the full-disk test does when write errors are lost,
 # counts as failed after the timeout (half a minute: the check of the vector math
-# on every reachable input takes seconds).
+# on every reachable input takes seconds). Every test runs but the Slurm
+# cluster's: it checks the job file against the tool's own tables, which no
+# mutant touches, and its daemons take longer to start than the rest of the
+# suite takes to run.
 build_and_test() {
   cmake --build "$build" -j "$(nproc)" >"$log" 2>&1 || return 2
-  ctest --test-dir "$build" -j "$(nproc)" --timeout 30 --stop-on-failure >>"$log" 2>&1 || return 1
+  ctest --test-dir "$build" -j "$(nproc)" --timeout 30 --stop-on-failure --exclude-regex '^Slurm\.' >>"$log" 2>&1 ||
+    return 1
 }
 start=$SECONDS
 cmake -S "$copy" -B "$build" -DCMAKE_BUILD_TYPE=Mutants -DCMAKE_CXX_FLAGS_MUTANTS="-O1 -DNDEBUG" \
