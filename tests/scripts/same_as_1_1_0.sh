@@ -35,8 +35,11 @@ skip() {
 old_tool=$work_dir/build/gaussian_noise
 if [[ ! -x $old_tool ]]; then
   command -v git >/dev/null || skip "needs git to build version 1.1.0 from its commit"
-  git -C "$source_dir" cat-file -e "$release_commit^{commit}" 2>/dev/null ||
-    skip "needs the repository's history: commit $release_commit (version 1.1.0) is not in $source_dir"
+  # git's first line says why: no repository, no such commit, or a
+  # repository that another user owns.
+  if ! error=$(git -C "$source_dir" cat-file -e "$release_commit^{commit}" 2>&1); then
+    skip "needs the repository's history to build version 1.1.0 from commit $release_commit: ${error%%$'\n'*}"
+  fi
   rm -rf "$work_dir"
   mkdir -p "$work_dir/source"
   git -C "$source_dir" archive "$release_commit" | tar -x -C "$work_dir/source"
