@@ -16,10 +16,15 @@ inline constexpr std::size_t windowsPerBinade = 16;    // by the top 4 bits of t
 inline constexpr std::size_t windowCount = windowBinades * windowsPerBinade;
 
 // The key of a positive double result's window: its exponent field and top 4
-// fraction bits, less those of 2^-40. Out of range (as an unsigned value)
-// where no window covers it.
+// fraction bits (the bits from windowKeyShift up, without the sign), less
+// windowKeyFirst, those of 2^-40. Out of range (as an unsigned value) where
+// no window covers it. The vector math computes it from the same constants.
+inline constexpr unsigned windowKeyShift = 48;
+inline constexpr std::uint64_t windowKeyMask = 0x7FFF;
+inline constexpr std::uint64_t windowKeyFirst = std::uint64_t{windowFirstExponent} * windowsPerBinade;
+static_assert(std::uint64_t{1} << (52U - windowKeyShift) == windowsPerBinade, "the fraction bits the key keeps");
 constexpr std::uint64_t windowKey(std::uint64_t bits) {
-    return ((bits >> 48U) & 0x7FFFU) - std::uint64_t{windowFirstExponent} * windowsPerBinade;
+    return ((bits >> windowKeyShift) & windowKeyMask) - windowKeyFirst;
 }
 
 }  // namespace gaussian_noise

@@ -34,9 +34,10 @@ using Windows = std::array<std::uint32_t, windowCount>;
 // are compared with one half of it.
 [[gnu::target("avx2")]] unsigned lanesInsideWindow(__m256d results, const Windows& windows) {
     const __m256i bits = _mm256_castpd_si256(results);
-    const __m256i key =
-        _mm256_sub_epi64(_mm256_and_si256(_mm256_srli_epi64(bits, 48), _mm256_set1_epi64x(0x7FFF)),
-                         _mm256_set1_epi64x(std::int64_t{windowFirstExponent} * std::int64_t{windowsPerBinade}));
+    // windowKey, four at a time.
+    const __m256i key = _mm256_sub_epi64(
+        _mm256_and_si256(_mm256_srli_epi64(bits, windowKeyShift), _mm256_set1_epi64x(std::int64_t{windowKeyMask})),
+        _mm256_set1_epi64x(std::int64_t{windowKeyFirst}));
     const __m256i covered =
         _mm256_and_si256(_mm256_cmpgt_epi64(key, _mm256_set1_epi64x(-1)),
                          _mm256_cmpgt_epi64(_mm256_set1_epi64x(static_cast<std::int64_t>(windowCount)), key));
