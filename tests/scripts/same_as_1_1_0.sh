@@ -68,20 +68,22 @@ run() {
   local program=$1 directory=$2 second=$3 setup=$4
   shift 4
   mkdir "$directory"
-  cd "$directory"
-  case $setup in
-    directory) mkdir generated_noise.csv ;;
-    old-table) seq 100000 >generated_noise.csv ;;
-  esac
-  local status=0
-  case $setup in
-    full) FIXED_TIME=$second LD_PRELOAD=$shim "$program" "$@" >/dev/full 2>stderr || status=$? ;;
-    closed) FIXED_TIME=$second LD_PRELOAD=$shim "$program" "$@" >&- 2>stderr || status=$? ;;
-    no-stderr) FIXED_TIME=$second LD_PRELOAD=$shim "$program" "$@" >stdout 2>&- || status=$? ;;
-    *) FIXED_TIME=$second LD_PRELOAD=$shim "$program" "$@" >stdout 2>stderr || status=$? ;;
-  esac
-  echo "$status" >status
-  cd - >/dev/null
+  (
+    cd "$directory"
+    case $setup in
+      directory) mkdir generated_noise.csv ;;
+      old-table) seq 100000 >generated_noise.csv ;;
+    esac
+    export FIXED_TIME=$second LD_PRELOAD=$shim
+    status=0
+    case $setup in
+      full) "$program" "$@" >/dev/full 2>stderr || status=$? ;;
+      closed) "$program" "$@" >&- 2>stderr || status=$? ;;
+      no-stderr) "$program" "$@" >stdout 2>&- || status=$? ;;
+      *) "$program" "$@" >stdout 2>stderr || status=$? ;;
+    esac
+    echo "$status" >status
+  )
 }
 
 cases=0
