@@ -17,6 +17,7 @@
 
 #include "cells.h"
 #include "command_line.h"
+#include "table_writer.h"
 #include "gaussian_sample.h"
 #include "rand_sequence.h"
 #include "vector_math.h"

@@ -2,7 +2,6 @@
 
 #include "binary_table.h"
 #include "number_text.h"
-#include "vector_math.h"
 
 namespace gaussian_noise {
 namespace {
@@ -22,19 +21,6 @@ CellFormat cellFormat(TableFormat format, CellText text) {
     if (format != TableFormat::csv) return {writeLittleEndianSingles, binarySampleSize, false};
     if (text == CellText::lossless) return {writeShortestCells, shortestRoom + 1};
     return {writeGeneralCells, generalRoom};
-}
-
-std::int64_t tableCellCount(const RunSettings& settings) {
-    if (settings.runs <= 0 || settings.samplesPerRun <= 0) return 0;
-    return std::int64_t{settings.runs} * settings.samplesPerRun;
-}
-
-Table tableOf(const RunSettings& settings) {
-    return {{settings.mean, settings.variance},
-            chosenMath(),
-            cellFormat(settings.format, settings.cellText),
-            std::max(settings.samplesPerRun, 1),
-            tableCellCount(settings)};
 }
 
 char* writeCells(char* out, const CellFormat& format, std::int64_t samplesPerRun, std::int64_t first,

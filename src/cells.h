@@ -37,11 +37,6 @@ struct Table {
     std::int64_t cells = 0;          // in the whole table
 };
 
-Table tableOf(const RunSettings& settings);
-
-// The cells of the table: 0 when either count is 0 or less.
-std::int64_t tableCellCount(const RunSettings& settings);
-
 // The room `cells` cells need in writeCells, their line feeds included.
 inline std::size_t cellsRoom(const CellFormat& format, std::int64_t cells) {
     return static_cast<std::size_t>(cells) * (format.room + 1);

@@ -15,57 +15,11 @@ namespace gaussian_noise {
 
 const std::string_view usageText = "usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES (or --help)";
 
-const std::string_view helpText =
-    "Usage: gaussian_noise [OPTION]... MEAN VARIANCE RUNS SAMPLES\n"
-    "\n"
-    "Writes a table of Gaussian pseudo-random noise to generated_noise.csv in the\n"
-    "current directory, replacing what the file held, and echoes the four\n"
-    "settings on standard output.\n"
-    "\n"
-    "  MEAN      centre of the distribution (a real number)\n"
-    "  VARIANCE  spread of the distribution (a real number, 0 or more)\n"
-    "  RUNS      rows of the table (an integer; 0 or less leaves the file empty)\n"
-    "  SAMPLES   cells per row (an integer; 0 or less leaves the rows empty)\n"
-    "\n"
-    "Each cell holds one sample with six significant digits, as printf's %g\n"
-    "writes it, followed by a comma. Rows are separated by a line feed; the\n"
-    "file does not end with one. The generator is seeded from the clock in\n"
-    "whole seconds, so runs started in the same second write the same table.\n"
-    "\n"
-    "Options may stand before, among or after the four values; after \"--\"\n"
-    "every argument is a value. An option begins with \"--\" and a name, or\n"
-    "with - and one of the letters h, o, q, s, T; no number does, so -1 and -inf\n"
-    "are values, and so is - alone. Short options may be bundled and take their\n"
-    "value attached: -qs42 is -q -s 42, and -o- is -o -.\n"
-    "  -s, --seed=N       seed the generator with N (0 to 4294967295) instead of\n"
-    "                     the clock: the table for seed N is the table of a run\n"
-    "                     started at second N. The C library treats seeds 0 and 1\n"
-    "                     alike. --seed=$(date +%s) does what the default does\n"
-    "                     and records the seed.\n"
-    "  -o, --output=FILE  write the table to FILE instead; - writes it to\n"
-    "                     standard output and the echo to standard error\n"
-    "  -q, --quiet        do not echo the settings\n"
-    "      --lossless     write each sample as the shortest text that reads back\n"
-    "                     as exactly the same single-precision value\n"
-    "      --progress     report progress on standard error\n"
-    "      --format=FORMAT\n"
-    "                     write the table as FORMAT: csv (the default), npy\n"
-    "                     (NumPy's .npy, to generated_noise.npy) or f32 (the\n"
-    "                     samples alone, to generated_noise.f32). The binary\n"
-    "                     formats hold each sample exactly, as a little-endian\n"
-    "                     single-precision value, row after row, and are never\n"
-    "                     written to a terminal\n"
-    "  -T, --threads=N    draw the table with N threads (0 to 256; 0 means one\n"
-    "                     per processor the tool may run on; default 1). The\n"
-    "                     table is the same for every N. Where rand() is not\n"
-    "                     glibc's sequence, one thread draws from rand() itself.\n"
-    "  -h, --help         show this help and exit\n"
-    "      --version      show the version and exit\n"
-    "\n"
-    "Exit status: 0 on success, 1 if writing standard output or the file\n"
-    "fails, 2 if the command line is rejected.\n";
-
 namespace {
+
+// Whether the C library's reading of `text` stopped at its end, having read
+// a number: white space before it is skipped, none after it.
+bool readWholly(const char* text, const char* end) { return end != text && *end == '\0'; }
 
 // Rounds to the nearest float; values beyond its range become infinite.
 float toFloat(double value) {
@@ -75,12 +29,23 @@ float toFloat(double value) {
     return static_cast<float>(value);
 }
 
+// Reads a real value like atof, rounded to the nearest float; `whole` says
+// whether all of the text was a number.
+float readReal(const char* text, bool& whole) {
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    whole = readWholly(text, end);
+    return toFloat(value);
+}
+
 // Reads a count like atoi: white space, a sign, digits up to the first other
-// character, 0 when there are none. Empty when the digits lie outside the
-// signed 32-bit range.
-std::optional<std::int32_t> readCount(const char* text) {
+// character, 0 when there are none; `whole` says whether that was all of the
+// text. Empty when the digits lie outside the signed 32-bit range.
+std::optional<std::int32_t> readCount(const char* text, bool& whole) {
     errno = 0;
-    const long value = std::strtol(text, nullptr, 10);
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    whole = readWholly(text, end);
     if (errno == ERANGE || value < std::numeric_limits<std::int32_t>::min() ||
         value > std::numeric_limits<std::int32_t>::max()) {
         return std::nullopt;
@@ -100,8 +65,11 @@ std::optional<std::uint32_t> readWholeNumber(std::string_view text, std::uint32_
     return static_cast<std::uint32_t>(value);
 }
 
-std::string countOutOfRange(std::string_view name, std::string_view text) {
-    return "number of " + std::string(name) + " must lie between -2147483648 and 2147483647, not " + quoted(text);
+Message countOutOfRange(std::string_view name, std::string_view text) {
+    Message message("number of ");
+    message += name;
+    message += " must lie between -2147483648 and 2147483647, not ";
+    return message.quote(text);
 }
 
 enum class Option { help, version, seed, output, quiet, lossless, progress, format, threads };
@@ -155,9 +123,9 @@ bool isOption(std::string_view word) {
     return word.size() >= 2 && word[0] == '-' && findShortOption(word[1]) != nullptr;
 }
 
-CommandLine rejected(std::string error) {
+CommandLine rejected(const Message& error) {
     CommandLine line;
-    line.error = std::move(error);
+    line.error = error;
     return line;
 }
 
@@ -176,13 +144,13 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
         case Option::seed:
             settings.seed = readWholeNumber(value, std::numeric_limits<std::uint32_t>::max());
             if (!settings.seed) {
-                line.error = "seed must be a whole number from 0 to 4294967295, not " + quoted(value);
+                line.error = Message("seed must be a whole number from 0 to 4294967295, not ").quote(value);
                 return false;
             }
             return true;
         case Option::output:
             if (value.empty()) {
-                line.error = "option " + quoted(typed) + " needs a file name, not ''";
+                line.error = Message("option ").quote(typed) += " needs a file name, not ''";
                 return false;
             }
             settings.output = value;
@@ -199,7 +167,7 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
         case Option::format: {
             const std::optional<TableFormat> format = readFormat(value);
             if (!format) {
-                line.error = "unknown format " + quoted(value) + "; the formats are csv, npy and f32";
+                line.error = Message("unknown format ").quote(value) += "; the formats are csv, npy and f32";
                 return false;
             }
             settings.format = *format;
@@ -210,8 +178,9 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
                 settings.threads = *threads;
                 return true;
             }
-            line.error =
-                "threads must be a whole number from 0 to " + std::to_string(maxThreads) + ", not " + quoted(value);
+            line.error = Message("threads must be a whole number from 0 to ").number(maxThreads);
+            line.error += ", not ";
+            line.error.quote(value);
             return false;
     }
     return true;
@@ -224,7 +193,7 @@ std::optional<std::string_view> optionValue(CommandLine& line, std::string_view 
                                             std::span<char* const> arguments, std::size_t& next) {
     if (!glued.empty()) return glued;
     if (next < arguments.size()) return arguments[next++];
-    line.error = "option " + quoted(typed) + " needs a value";
+    line.error = Message("option ").quote(typed) += " needs a value";
     return std::nullopt;
 }
 
@@ -235,12 +204,13 @@ bool readLongOption(CommandLine& line, std::string_view word, std::span<char* co
     const std::string_view typed = word.substr(0, equals);
     const OptionName* const name = findLongOption(typed.substr(2));
     if (name == nullptr) {
-        line.error = "unknown option " + quoted(word) + "; " + std::string(usageText);
+        line.error = Message("unknown option ").quote(word) += "; ";
+        line.error += usageText;
         return false;
     }
     if (!name->takesValue) {
         if (equals == std::string_view::npos) return applyOption(line, *name, typed, {});
-        line.error = "option " + quoted(typed) + " takes no value";
+        line.error = Message("option ").quote(typed) += " takes no value";
         return false;
     }
     const std::optional<std::string_view> value =
@@ -253,10 +223,13 @@ bool readLongOption(CommandLine& line, std::string_view word, std::span<char* co
 // value, or the next argument when nothing is left. False when reading ends.
 bool readShortOptions(CommandLine& line, std::string_view word, std::span<char* const> arguments, std::size_t& next) {
     for (std::size_t at = 1; at < word.size(); ++at) {
-        const std::string typed = {'-', word[at]};
+        const std::array<char, 2> letter = {'-', word[at]};
+        const std::string_view typed(letter.data(), letter.size());
         const OptionName* const name = findShortOption(word[at]);
         if (name == nullptr) {
-            line.error = "unknown option " + quoted(typed) + " in " + quoted(word) + "; " + std::string(usageText);
+            line.error = Message("unknown option ").quote(typed) += " in ";
+            line.error.quote(word) += "; ";
+            line.error += usageText;
             return false;
         }
         if (name->takesValue) {
@@ -274,7 +247,7 @@ bool readShortOptions(CommandLine& line, std::string_view word, std::span<char* 
 CommandLine parseCommandLine(std::span<char* const> arguments) {
     CommandLine line;
     RunSettings& settings = line.settings;
-    settings.output.clear();  // until an option names it: its format's default name
+    settings.output = {};  // until an option names it: its format's default name
 
     // Options may stand anywhere, as with GNU getopt; the other arguments are
     // the four values, in order, then extras that are ignored.
@@ -299,18 +272,23 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
     }
     if (settings.output.empty()) settings.output = defaultTableNameFor(settings.format);
 
-    if (valueCount < values.size()) return rejected(std::string(usageText));
-    settings.mean = toFloat(std::strtod(values[0], nullptr));
-    settings.variance = toFloat(std::strtod(values[1], nullptr));
+    if (valueCount < values.size()) return rejected(usageText);
+    std::array<bool, 4> whole{};
+    settings.mean = readReal(values[0], whole[0]);
+    settings.variance = readReal(values[1], whole[1]);
     if (std::isnan(settings.variance) || settings.variance < 0.0F) {
-        return rejected("variance must be a number of 0 or more, not " + quoted(values[1]));
+        return rejected(Message("variance must be a number of 0 or more, not ").quote(values[1]));
     }
-    const std::optional<std::int32_t> runs = readCount(values[2]);
-    if (!runs) return rejected(countOutOfRange("runs", values[2]));
-    const std::optional<std::int32_t> samplesPerRun = readCount(values[3]);
-    if (!samplesPerRun) return rejected(countOutOfRange("samples per run", values[3]));
+    const std::optional<std::int32_t> runs = readCount(values[2], whole[2]);
+    if (!runs) return rejected(countOutOfRange(valueNames[2], values[2]));
+    const std::optional<std::int32_t> samplesPerRun = readCount(values[3], whole[3]);
+    if (!samplesPerRun) return rejected(countOutOfRange(valueNames[3], values[3]));
     settings.runs = *runs;
     settings.samplesPerRun = *samplesPerRun;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        line.values[i] = values[i];
+        if (!whole[i]) line.notNumbers |= 1U << i;
+    }
     line.action = Action::run;
     return line;
 }

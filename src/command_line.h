@@ -1,20 +1,28 @@
 // Reading the command line: options, the four run settings, --help and --version.
 #pragma once
 
+#include <array>
 #include <span>
-#include <string>
 #include <string_view>
 
+#include "messages.h"
 #include "run_settings.h"
 
 namespace gaussian_noise {
 
 enum class Action { run, help, version, reject };
 
+// The four values in the order they are given.
+inline constexpr std::array<std::string_view, 4> valueNames = {"mean", "variance", "runs", "samples per run"};
+
 struct CommandLine {
     Action action = Action::reject;
     RunSettings settings;  // filled when action is run
-    std::string error;     // why, when action is reject
+    Message error;         // why, when action is reject
+    // When action is run: the four values as typed, and which of them were
+    // not wholly a number (bit i for value i) and were read as far as they were.
+    std::array<std::string_view, 4> values{};
+    unsigned notNumbers = 0;
 };
 
 // Reads the arguments that follow the program name:
@@ -30,10 +38,9 @@ struct CommandLine {
 // a bad seed or thread count, an empty output name, an unknown format, --lossless with a
 // binary format, fewer than four values, a negative or not-a-number
 // variance, and a count outside the signed 32-bit range. Without --output
-// the table goes to the default name of its format.
+// the table goes to the default name of its format. Needs no heap.
 CommandLine parseCommandLine(std::span<char* const> arguments);
 
 extern const std::string_view usageText;
-extern const std::string_view helpText;
 
 }  // namespace gaussian_noise

@@ -49,8 +49,10 @@ inline void scalarSamples(Distribution distribution, const float* logarithms, co
         // With an infinite variance the last step can make a new NaN: inf - inf
         // when the mean is infinite too, inf * 0 when the first draw gives a
         // radius of 0. x86-64 gives such a NaN the sign bit, aarch64 does not;
-        // it is set here so that a seed writes the same table on both.
-        if (std::isnan(sample) && !std::isnan(mean)) [[unlikely]]
+        // and where the mean is a NaN too, x86-64 keeps the new NaN, aarch64
+        // the mean. Every NaN but the mean's own gets the sign bit here, as on
+        // x86-64, so that a seed writes the same table on both.
+        if (std::isnan(sample) && (!std::isnan(mean) || std::isnan(sqrtf(variance) * z0))) [[unlikely]]
             sample = -std::numeric_limits<float>::quiet_NaN();
         samples[i] = sample;
     }

@@ -2,29 +2,25 @@
 // and writes a table of Gaussian noise to generated_noise.csv (or .npy, .f32
 // for the binary formats) or to the file the options name.
 //
-// This file holds the process's concerns: the command line, the echo, the
-// output's descriptor, and the exit status. The table is table_writer's.
-#include <fcntl.h>
+// This file holds the process's concerns: help, version, rejection, the
+// warnings, the seed, the echo and the exit status. The output is output's,
+// the table table_writer's. Nothing here needs the heap, so that the tool
+// can report even where none is to be had.
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <new>
 #include <optional>
 #include <span>
-#include <string>
 #include <string_view>
 
-#include "block_writer.h"
-#include "cells.h"
 #include "command_line.h"
 #include "messages.h"
 #include "number_text.h"
-#include "progress.h"
+#include "output.h"
 #include "table_writer.h"
 
 namespace {
@@ -33,6 +29,59 @@ using namespace gaussian_noise;
 
 constexpr int exitFailure = 1;  // reading, writing or memory failed
 constexpr int exitUsage = 2;    // the command line was rejected
+
+constexpr std::string_view helpText =
+    "Usage: gaussian_noise [OPTION]... MEAN VARIANCE RUNS SAMPLES\n"
+    "\n"
+    "Writes a table of Gaussian pseudo-random noise to generated_noise.csv in the\n"
+    "current directory, replacing what the file held, and echoes the four\n"
+    "settings on standard output.\n"
+    "\n"
+    "  MEAN      centre of the distribution (a real number)\n"
+    "  VARIANCE  spread of the distribution (a real number, 0 or more)\n"
+    "  RUNS      rows of the table (an integer; 0 or less leaves the file empty)\n"
+    "  SAMPLES   cells per row (an integer; 0 or less leaves the rows empty)\n"
+    "\n"
+    "Each cell holds one sample with six significant digits, as printf's %g\n"
+    "writes it, followed by a comma. Rows are separated by a line feed; the\n"
+    "file does not end with one. The generator is seeded from the clock in\n"
+    "whole seconds, so runs started in the same second write the same table.\n"
+    "\n"
+    "Options may stand before, among or after the four values; after \"--\"\n"
+    "every argument is a value. An option begins with \"--\" and a name, or\n"
+    "with - and one of the letters h, o, q, s, T; no number does, so -1 and -inf\n"
+    "are values, and so is - alone. Short options may be bundled and take their\n"
+    "value attached: -qs42 is -q -s 42, and -o- is -o -.\n"
+    "  -s, --seed=N       seed the generator with N (0 to 4294967295) instead of\n"
+    "                     the clock: the table for seed N is the table of a run\n"
+    "                     started at second N. The C library treats seeds 0 and 1\n"
+    "                     alike. --seed=$(date +%s) does what the default does\n"
+    "                     and records the seed.\n"
+    "  -o, --output=FILE  write the table to FILE instead; - writes it to\n"
+    "                     standard output and the echo to standard error\n"
+    "  -q, --quiet        do not echo the settings\n"
+    "      --lossless     write each sample as the shortest text that reads back\n"
+    "                     as exactly the same single-precision value\n"
+    "      --progress     report progress on standard error\n"
+    "      --format=FORMAT\n"
+    "                     write the table as FORMAT: csv (the default), npy\n"
+    "                     (NumPy's .npy, to generated_noise.npy) or f32 (the\n"
+    "                     samples alone, to generated_noise.f32). The binary\n"
+    "                     formats hold each sample exactly, as a little-endian\n"
+    "                     single-precision value, row after row, and are never\n"
+    "                     written to a terminal\n"
+    "  -T, --threads=N    draw the table with N threads (0 to 256; 0 means one\n"
+    "                     per processor the tool may run on; default 1). The\n"
+    "                     table is the same for every N. Where rand() is not\n"
+    "                     glibc's sequence, one thread draws from rand() itself.\n"
+    "  -h, --help         show this help and exit\n"
+    "      --version      show the version and exit\n"
+    "\n"
+    "A value that is not wholly a number is read as far as it is one (abc as 0,\n"
+    "2.9 runs as 2), with a warning on standard error.\n"
+    "\n"
+    "Exit status: 0 on success, 1 if writing standard output or the file\n"
+    "fails, 2 if the command line is rejected.\n";
 
 // Writes text that is not the table to standard output or standard error.
 int writeMessage(int fd, std::string_view text) {
@@ -43,68 +92,86 @@ int writeMessage(int fd, std::string_view text) {
     return EXIT_SUCCESS;
 }
 
-std::string echoText(const RunSettings& settings) {
-    std::array<char, generalRoom> number{};
-    auto general = [&number](float value) { return std::string(number.data(), writeGeneral(number.data(), value)); };
-    auto decimal = [&number](std::int32_t value) {
-        return std::string(number.data(), writeDecimal(number.data(), value));
-    };
-    return "Desired Mean: " + general(settings.mean) + "\nDesired Variance: " + general(settings.variance) +
-           "\nDesired number of runs: " + decimal(settings.runs) +
-           "\nDesired number of samples per run: " + decimal(settings.samplesPerRun) + "\n";
-}
-
-// Binary bytes would garble a terminal and help nobody: a binary table must
-// go to a file or a pipe. True, after saying so, when it would go to one.
-bool refusedTerminal(const RunSettings& settings, int fd) {
-    if (settings.format == TableFormat::csv || ::isatty(fd) == 0) return false;
-    report("will not write a binary table to a terminal; use -o FILE or a redirection");
-    return true;
-}
-
-// Opens the named output for writing. Where standard input, output or error
-// was closed, the file would take its descriptor, and the echo, messages or
-// progress would land in it: it is moved above them. -1 on failure, errno set.
-int openOutput(const std::string& name) {
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0 || fd > STDERR_FILENO) return fd;
-    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return moved;
-}
-
-// Opens the output (or takes standard output for "-"), writes the table and
-// closes it, reporting any failure with the output's name.
-int writeOutput(const RunSettings& settings, std::uint32_t seed) {
-    const bool toStandardOutput = settings.output == standardOutputName;
-    const std::string name = toStandardOutput ? "standard output" : quoted(settings.output);
-    const int fd = toStandardOutput ? STDOUT_FILENO : openOutput(settings.output);
-    if (fd < 0) {
-        reportSystemError("cannot open", name, errno);
-        return exitFailure;
+// Text of a few short lines, built in place.
+class Lines {
+public:
+    Lines& operator+=(std::string_view text) noexcept {
+        for (const char c : text) text_.at(size_++) = c;
+        return *this;
     }
-    if (!toStandardOutput && refusedTerminal(settings, fd)) {
-        ::close(fd);
-        return exitUsage;
+    Lines& general(float value) noexcept {
+        std::array<char, generalRoom> number{};
+        return *this += std::string_view(number.data(), writeGeneral(number.data(), value));
+    }
+    Lines& decimal(std::int32_t value) noexcept {
+        std::array<char, generalRoom> number{};
+        return *this += std::string_view(number.data(), writeDecimal(number.data(), value));
+    }
+    [[nodiscard]] std::string_view text() const noexcept { return {text_.data(), size_}; }
+
+private:
+    std::array<char, 256> text_{};
+    std::size_t size_ = 0;
+};
+
+// Each value that was not wholly a number, and what it was read as.
+void warnOfNotNumbers(const CommandLine& line) {
+    const RunSettings& settings = line.settings;
+    for (std::size_t i = 0; i < line.values.size(); ++i) {
+        if ((line.notNumbers >> i & 1U) == 0) continue;
+        Lines readAs;
+        switch (i) {
+            case 0:
+                readAs.general(settings.mean);
+                break;
+            case 1:
+                readAs.general(settings.variance);
+                break;
+            case 2:
+                readAs.decimal(settings.runs);
+                break;
+            default:
+                readAs.decimal(settings.samplesPerRun);
+        }
+        Message warning(valueNames[i]);
+        warning += " ";
+        warning.quote(line.values[i]) += i < 2 ? " is not a number" : " is not a whole number";
+        warning += "; read as ";
+        warning += readAs.text();
+        warn(warning);
+    }
+}
+
+Lines echoText(const RunSettings& settings) {
+    Lines echo;
+    echo += "Desired Mean: ";
+    echo.general(settings.mean) += "\nDesired Variance: ";
+    echo.general(settings.variance) += "\nDesired number of runs: ";
+    echo.decimal(settings.runs) += "\nDesired number of samples per run: ";
+    echo.decimal(settings.samplesPerRun) += "\n";
+    return echo;
+}
+
+// Opens the output, writes the table and closes it, reporting any failure
+// with the output's name.
+int writeOutput(const RunSettings& settings, std::uint32_t seed) {
+    Output output(settings.output);
+    if (output.fd() < 0) {
+        reportSystemError("cannot open", output.name(), output.openError());
+        return exitFailure;
     }
     std::optional<Progress> progress;
-    if (settings.progress) {
-        progress.emplace(STDERR_FILENO, tableCellCount(settings), ::isatty(STDERR_FILENO) != 0,
-                         toStandardOutput && ::isatty(STDOUT_FILENO) != 0);
-    }
+    if (settings.progress) progress.emplace(STDERR_FILENO, tableCellCount(settings), output.fd());
 
     static std::array<char, std::size_t{1} << 20> buffer;
-    BlockWriter out(fd, buffer);
+    BlockWriter out(output.fd(), buffer);
     if (!writeTable(out, settings, seed, progress ? &*progress : nullptr)) {
         if (progress) progress->interrupt();
-        reportSystemError("cannot write", name, out.error());
-        ::close(fd);
+        reportSystemError("cannot write", output.name(), out.error());
         return exitFailure;
     }
-    if (::close(fd) != 0) {
-        reportSystemError("cannot close", name, errno);
+    if (const int error = output.close(); error != 0) {
+        reportSystemError("cannot close", output.name(), error);
         return exitFailure;
     }
     return EXIT_SUCCESS;
@@ -115,8 +182,12 @@ int run(std::span<char* const> arguments) {
     switch (line.action) {
         case Action::help:
             return writeMessage(STDOUT_FILENO, helpText);
-        case Action::version:
-            return writeMessage(STDOUT_FILENO, "gaussian_noise " GAUSSIAN_NOISE_VERSION "\n");
+        case Action::version: {
+            Lines version;
+            version += programName;
+            version += " " GAUSSIAN_NOISE_VERSION "\n";
+            return writeMessage(STDOUT_FILENO, version.text());
+        }
         case Action::reject:
             report(line.error);
             return exitUsage;
@@ -124,13 +195,19 @@ int run(std::span<char* const> arguments) {
             break;
     }
     const RunSettings& settings = line.settings;
-    if (settings.output == standardOutputName && refusedTerminal(settings, STDOUT_FILENO)) return exitUsage;
+    warnOfNotNumbers(line);
+    // Binary bytes would garble a terminal and help nobody: a binary table
+    // goes to a file or a pipe, and is refused before anything is written.
+    if (settings.format != TableFormat::csv && isTerminal(settings.output)) {
+        report("will not write a binary table to a terminal; use -o FILE or a redirection");
+        return exitUsage;
+    }
     // A seed of N gives the table of a run started at second N of the clock.
     const std::uint32_t seed = settings.seed ? *settings.seed : static_cast<std::uint32_t>(std::time(nullptr));
     if (!settings.quiet) {
         // With the table on standard output, the echo moves out of its way.
         const int echo = settings.output == standardOutputName ? STDERR_FILENO : STDOUT_FILENO;
-        if (const int status = writeMessage(echo, echoText(settings)); status != EXIT_SUCCESS) return status;
+        if (const int status = writeMessage(echo, echoText(settings).text()); status != EXIT_SUCCESS) return status;
     }
     return writeOutput(settings, seed);
 }

@@ -3,76 +3,107 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
+#include <charconv>
 #include <cstring>
 
-#include "block_writer.h"
+#include "output.h"
 
 namespace gaussian_noise {
 
-std::string quoted(std::string_view text) {
-    std::string result(1, '\'');
+void Message::append(char c) noexcept {
+    constexpr std::string_view ellipsis = "...";
+    if (cut_) return;
+    if (size_ + ellipsis.size() < room) {
+        text_[size_++] = c;
+        return;
+    }
+    size_ = std::copy(ellipsis.begin(), ellipsis.end(), text_.begin() + static_cast<std::ptrdiff_t>(size_)) -
+            text_.begin();
+    cut_ = true;
+}
+
+Message& Message::operator+=(std::string_view text) noexcept {
+    for (const char c : text) append(c);
+    return *this;
+}
+
+Message& Message::quote(std::string_view text) noexcept {
+    append('\'');
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x20 && byte != 0x7F && c != '\\') {
-            result += c;
+            append(c);
             continue;
         }
-        result += '\\';
+        append('\\');
         switch (c) {
             case '\\':
-                result += '\\';
+                append('\\');
                 break;
             case '\a':
-                result += 'a';
+                append('a');
                 break;
             case '\b':
-                result += 'b';
+                append('b');
                 break;
             case '\t':
-                result += 't';
+                append('t');
                 break;
             case '\n':
-                result += 'n';
+                append('n');
                 break;
             case '\v':
-                result += 'v';
+                append('v');
                 break;
             case '\f':
-                result += 'f';
+                append('f');
                 break;
             case '\r':
-                result += 'r';
+                append('r');
                 break;
             default:
-                result += static_cast<char>('0' + (byte >> 6U));
-                result += static_cast<char>('0' + ((byte >> 3U) & 7U));
-                result += static_cast<char>('0' + (byte & 7U));
+                append(static_cast<char>('0' + (byte >> 6U)));
+                append(static_cast<char>('0' + ((byte >> 3U) & 7U)));
+                append(static_cast<char>('0' + (byte & 7U)));
         }
     }
-    result += '\'';
-    return result;
+    append('\'');
+    return *this;
 }
 
-void report(std::string_view message) noexcept {
-    constexpr std::string_view prefix = "gaussian_noise: ";
-    // One write where the line fits the buffer, so that it cannot be torn
-    // apart by another process's output; a longer one (a long file name)
-    // in three.
-    std::array<char, 4096> line{};
-    if (prefix.size() + message.size() < line.size()) {
-        char* end = std::copy(prefix.begin(), prefix.end(), line.begin());
-        end = std::copy(message.begin(), message.end(), end);
-        *end++ = '\n';
-        (void)writeAll(STDERR_FILENO, std::string_view(line.data(), static_cast<std::size_t>(end - line.data())));
-        return;
-    }
-    (void)(writeAll(STDERR_FILENO, prefix) == 0 && writeAll(STDERR_FILENO, message) == 0 &&
-           writeAll(STDERR_FILENO, "\n") == 0);
+Message& Message::number(long long value) noexcept {
+    std::array<char, 24> digits{};
+    const auto [end, error] = std::to_chars(digits.begin(), digits.end(), value);
+    return *this += std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
 }
 
-void reportSystemError(std::string_view action, std::string_view name, int error) {
-    report(std::string(action) + " " + std::string(name) + ": " + std::strerror(error));
+namespace {
+
+// One write, so that the line cannot be torn apart by another process's output.
+void writeLine(std::string_view kind, const Message& message) noexcept {
+    std::array<char, 4200> line{};
+    char* end = std::copy(programName.begin(), programName.end(), line.begin());
+    end = std::copy_n(": ", 2, end);
+    end = std::copy(kind.begin(), kind.end(), end);
+    const std::string_view text = message.text();
+    end = std::copy(text.begin(), text.end(), end);
+    *end++ = '\n';
+    (void)writeAll(STDERR_FILENO, std::string_view(line.data(), static_cast<std::size_t>(end - line.data())));
+}
+
+}  // namespace
+
+void report(const Message& message) noexcept { writeLine({}, message); }
+
+void warn(const Message& message) noexcept { writeLine("warning: ", message); }
+
+void reportSystemError(std::string_view action, const Message& name, int error) noexcept {
+    Message message(action);
+    message += " ";
+    message += name.text();
+    message += ": ";
+    message += std::strerror(error);
+    report(message);
 }
 
 }  // namespace gaussian_noise

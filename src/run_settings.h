@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace gaussian_noise {
@@ -20,9 +19,9 @@ enum class CellText {
 // header of NumPy's .npy format.
 enum class TableFormat { csv, npy, f32 };
 
-inline constexpr const char* defaultTableName = "generated_noise.csv";
+inline constexpr std::string_view defaultTableName = "generated_noise.csv";
 // The file each format goes to when no output is named.
-constexpr const char* defaultTableNameFor(TableFormat format) {
+constexpr std::string_view defaultTableNameFor(TableFormat format) {
     switch (format) {
         case TableFormat::npy:
             return "generated_noise.npy";
@@ -33,8 +32,6 @@ constexpr const char* defaultTableNameFor(TableFormat format) {
     }
     return defaultTableName;
 }
-// The output name that stands for standard output.
-inline constexpr std::string_view standardOutputName = "-";
 // The most threads --threads takes.
 inline constexpr unsigned maxThreads = 256;
 
@@ -45,7 +42,9 @@ struct RunSettings {
     std::int32_t samplesPerRun = 0;  // cells of each row
 
     std::optional<std::uint32_t> seed;      // the clock's second when empty
-    std::string output = defaultTableName;  // standardOutputName for standard output
+    // "-" for standard output. Always followed by a null character, as the
+    // file's name is handed to the system: a literal or a command-line argument.
+    std::string_view output = defaultTableName;
     bool quiet = false;                     // no echo of the four values
     CellText cellText = CellText::general;  // csv only: binary formats are exact
     TableFormat format = TableFormat::csv;

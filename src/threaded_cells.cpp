@@ -1,19 +1,22 @@
 #include "threaded_cells.h"
 
+#include <pthread.h>
 #include <sched.h>
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
-#include <exception>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "rand_sequence.h"
+#include "run_settings.h"
+#include "table_writer.h"
 
 namespace gaussian_noise {
 namespace {
@@ -112,28 +115,66 @@ bool writeChunks(BlockWriter& out, Pipeline& pipeline, Progress* progress, Threa
             slot.thrownBefore = firstPair + pipeline.pairsPerChunk - static_cast<std::uint64_t>(done.cells);
         }
         pipeline.changed.notify_all();
-        if (progress != nullptr) progress->update(done.cells, out.size());
+        if (progress != nullptr) progress->update(done.cells, out.written());
     }
     return true;
 }
 
-// Gives the pipeline up to `count` buffers, as many as memory allows; true
-// when it got at least one.
-bool allocateSlots(Pipeline& pipeline, std::size_t count) {
-    const std::size_t room = cellsRoom(pipeline.table.format, static_cast<std::int64_t>(pipeline.pairsPerChunk));
+// Up to `count` buffers, as many as memory allows, each free for the chunk
+// of its index; empty when there is memory for none.
+std::vector<Slot> allocateSlots(std::size_t count, std::size_t room) noexcept {
+    std::vector<Slot> slots;
     try {
-        pipeline.slots.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            std::unique_ptr<char[]> text(new (std::nothrow) char[room]);
-            if (text == nullptr) break;
-            pipeline.slots.emplace_back().text = std::move(text);
-            pipeline.slots.back().chunk = i;
-        }
+        slots.reserve(count);
     } catch (const std::bad_alloc&) {
-        // As many buffers as there are serve.
+        return slots;
     }
-    return !pipeline.slots.empty();
+    for (std::size_t i = 0; i < count; ++i) {
+        std::unique_ptr<char[]> text(new (std::nothrow) char[room]);
+        if (text == nullptr) break;
+        slots.emplace_back().text = std::move(text);  // within the capacity reserved: no allocation
+        slots.back().chunk = i;
+    }
+    return slots;
 }
+
+// The worker threads, started as far as the system allows, stopped and
+// joined on every way out of the scope that holds them. POSIX threads
+// rather than std::thread: starting one reports a failure by its result,
+// not by an exception that a process out of memory may have no room to throw.
+class Workers {
+public:
+    Workers(Pipeline& pipeline, std::uint64_t count) noexcept : pipeline_(pipeline) {
+        while (started_ < std::min<std::uint64_t>(count, threads_.size()) &&
+               ::pthread_create(&threads_[started_], nullptr, &Workers::run, &pipeline) == 0) {
+            ++started_;
+        }
+    }
+    ~Workers() {
+        {
+            const std::lock_guard lock(pipeline_.mutex);
+            pipeline_.stopping = true;
+        }
+        pipeline_.changed.notify_all();
+        for (std::size_t i = 0; i < started_; ++i) ::pthread_join(threads_[i], nullptr);
+    }
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+    Workers(Workers&&) = delete;
+    Workers& operator=(Workers&&) = delete;
+
+    [[nodiscard]] std::size_t started() const noexcept { return started_; }
+
+private:
+    static void* run(void* pipeline) {
+        drawChunks(*static_cast<Pipeline*>(pipeline));
+        return nullptr;
+    }
+
+    Pipeline& pipeline_;
+    std::array<pthread_t, maxThreads> threads_{};
+    std::size_t started_ = 0;
+};
 
 }  // namespace
 
@@ -143,29 +184,19 @@ ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint
     const std::uint64_t chunks = (static_cast<std::uint64_t>(table.cells) + chunkPairs - 1) / chunkPairs;
     if (workers == 0 || chunks < 2) return {};
 
-    Pipeline pipeline{table, seed, chunkPairs, chunks, {}, {}, {}};
     // Two buffers a worker: one to fill while the writer writes the other.
     const std::uint64_t threads = std::min<std::uint64_t>(workers, chunks);
-    if (!allocateSlots(pipeline, static_cast<std::size_t>(std::min(2 * threads, chunks)))) return {};
-    std::vector<std::thread> running;
-    try {
-        running.reserve(static_cast<std::size_t>(threads));
-        while (running.size() < std::min<std::uint64_t>(threads, pipeline.slots.size())) {
-            running.emplace_back(drawChunks, std::ref(pipeline));
-        }
-    } catch (const std::exception&) {
-        // No thread or no memory for one: fewer workers do the same work.
-        if (running.empty()) return {};
-    }
+    Pipeline pipeline{table, seed, chunkPairs, chunks,
+                      allocateSlots(static_cast<std::size_t>(std::min(2 * threads, chunks)),
+                                    cellsRoom(table.format, static_cast<std::int64_t>(chunkPairs))),
+                      {}, {}};
+    if (pipeline.slots.empty()) return {};
+    // No thread: the caller writes the table alone. Fewer: they do the same work.
+    const Workers running(pipeline, std::min<std::uint64_t>(threads, pipeline.slots.size()));
+    if (running.started() == 0) return {};
 
     ThreadedCells done;
     done.written = writeChunks(out, pipeline, progress, done);
-    {
-        const std::lock_guard lock(pipeline.mutex);
-        pipeline.stopping = true;
-    }
-    pipeline.changed.notify_all();
-    for (std::thread& worker : running) worker.join();
     return done;
 }
 

@@ -5,11 +5,12 @@
 
 #include <cstdint>
 
-#include "block_writer.h"
 #include "cells.h"
-#include "progress.h"
+#include "output.h"
 
 namespace gaussian_noise {
+
+class Progress;
 
 // Pairs of draws per chunk: about 0.35 MB of text and a millisecond of work.
 inline constexpr std::uint64_t defaultPairsPerChunk = std::uint64_t{1} << 15;
@@ -28,7 +29,8 @@ struct ThreadedCells {
 // table where it holds fewer than two chunks or no worker could start (no
 // thread, or no memory for its buffers; fewer workers do the same work), and
 // the cells that thrown pairs left short at the end. Stops at the first
-// failed write, and every worker with it.
+// failed write, and every worker with it; every worker has ended when it
+// returns. Needs no more than the heap its buffers take, and throws nothing.
 ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint32_t seed, unsigned workers,
                                  std::uint64_t pairsPerChunk, Progress* progress);
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -122,10 +123,11 @@ template <__m256d (*routine)(__m256d), float (*scalar)(float), const Windows& wi
         const __m256d radius =
             _mm256_sqrt_pd(_mm256_mul_pd(_mm256_set1_pd(-2.0), _mm256_cvtps_pd(_mm_loadu_ps(logarithms + i))));
         const __m128 z0 = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(cosines + i)), radius));
-        __m128 sample = _mm_add_ps(means, _mm_mul_ps(deviations, z0));
+        const __m128 product = _mm_mul_ps(deviations, z0);
+        const __m128 sample = _mm_add_ps(means, product);
         // A NaN the last step made gets the sign bit, as in the scalar arithmetic.
-        if (!meanIsNaN) sample = _mm_blendv_ps(sample, newNaN, _mm_cmpunord_ps(sample, sample));
-        _mm_storeu_ps(samples + i, sample);
+        const __m128 made = meanIsNaN ? _mm_cmpunord_ps(product, product) : _mm_cmpunord_ps(sample, sample);
+        _mm_storeu_ps(samples + i, _mm_blendv_ps(sample, newNaN, made));
     }
     scalarSamples(distribution, logarithms + i, cosines + i, samples + i, count - i);
 }
@@ -133,20 +135,31 @@ template <__m256d (*routine)(__m256d), float (*scalar)(float), const Windows& wi
 float libraryLogf(float x) { return logf(x); }
 float libraryCosf(float x) { return cosf(x); }
 
-// The processor runs AVX2 and FMA, the C library is the one the windows were
-// derived from, and the logf and cosf this program calls are its libm's.
+// Whether `name` in the loaded library `library` is `function`, and so is
+// the name the process resolves: neither replaced at link nor at load time.
+template <class Function>
+bool libraryOwn(const char* library, const char* name, Function* function) {
+    void* handle = ::dlopen(library, RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr) return false;
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): dlsym gives functions as void*
+    void* const address = reinterpret_cast<void*>(function);
+    const bool own = ::dlsym(handle, name) == address && ::dlsym(RTLD_DEFAULT, name) == address;
+    ::dlclose(handle);
+    return own;
+}
+
+// The processor runs AVX2 and FMA; the C library is the one the windows were
+// derived from; the logf and cosf this program calls are its libm's and the
+// vector log and cos its libmvec's; and the rounding is to nearest, which
+// the windows were derived for (a preloaded library may have set another).
 bool avx2Proven() {
     __builtin_cpu_init();
     if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) return false;
     if (std::strcmp(gnu_get_libc_version(), windowsLibraryVersion) != 0) return false;
-    void* libm = ::dlopen("libm.so.6", RTLD_NOW | RTLD_NOLOAD);
-    if (libm == nullptr) return false;
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): dlsym gives functions as void*
-    auto address = [](float (*function)(float)) { return reinterpret_cast<void*>(function); };
-    const bool own = ::dlsym(libm, "logf") == address(logf) && ::dlsym(libm, "cosf") == address(cosf) &&
-                     ::dlsym(RTLD_DEFAULT, "logf") == address(logf) && ::dlsym(RTLD_DEFAULT, "cosf") == address(cosf);
-    ::dlclose(libm);
-    return own;
+    if (std::fegetround() != FE_TONEAREST) return false;
+    return libraryOwn("libm.so.6", "logf", logf) && libraryOwn("libm.so.6", "cosf", cosf) &&
+           libraryOwn("libmvec.so.1", "_ZGVdN4v_log", _ZGVdN4v_log) &&
+           libraryOwn("libmvec.so.1", "_ZGVdN4v_cos", _ZGVdN4v_cos);
 }
 
 constexpr std::array variants{

@@ -88,11 +88,19 @@ run() {
 
 cases=0
 differences=0
-# same SECOND SETUP ARGUMENTS...: the two tools do the same.
+warnings=0
+# same SECOND SETUP ARGUMENTS...: the two tools do the same, but that the
+# tool warns of a value that is not wholly a number, as 1.1.0 did not: those
+# lines of its standard error are counted and left out of the comparison.
 same() {
   cases=$((cases + 1))
   run "$tool" "$runs/$cases.tool" "$@"
   run "$old_tool" "$runs/$cases.1.1.0" "$@"
+  local stderr=$runs/$cases.tool/stderr
+  if [[ -f $stderr ]]; then
+    warnings=$((warnings + $(grep -c '^gaussian_noise: warning: ' "$stderr" || true)))
+    sed -i '/^gaussian_noise: warning: /d' "$stderr"
+  fi
   if ! diff -r "$runs/$cases.tool" "$runs/$cases.1.1.0" >"$runs/diff" 2>&1; then
     differences=$((differences + 1))
     echo "differs from 1.1.0 at second $1, $2, arguments:$(printf " '%s'" "${@:3}")" >&2
@@ -133,4 +141,5 @@ for setup in directory old-table full closed no-stderr; do
 done
 
 ((differences == 0)) || fail "$differences of $cases command lines differ from version 1.1.0"
-echo "$cases command lines: standard output, standard error, status and files as version 1.1.0's"
+echo "$cases command lines: standard output, standard error, status and files as version 1.1.0's" \
+  "($warnings warnings of values that are not wholly numbers left out)"

@@ -23,7 +23,7 @@ CommandLine parse(const std::vector<const char*>& words) {
 
 RunSettings settingsOf(const std::vector<const char*>& words) {
     const CommandLine line = parse(words);
-    EXPECT_EQ(line.action, Action::run) << line.error;
+    EXPECT_EQ(line.action, Action::run) << line.error.text();
     return line.settings;
 }
 
@@ -135,7 +135,7 @@ TEST(CommandLine, ReadsShortOptionsWithTheirValuesAndInBundles) {
              {"-qx", "'-x' in '-qx'"}, {"-sq", "'q'"}, {"-s4x", "'4x'"}, {"-qs", "'-s' needs a value"}}) {
         const CommandLine line = parse({word});
         EXPECT_EQ(line.action, Action::reject) << word;
-        EXPECT_NE(line.error.find(named), std::string::npos) << line.error;
+        EXPECT_NE(line.error.text().find(named), std::string::npos) << line.error.text();
     }
 }
 
@@ -152,7 +152,7 @@ TEST(CommandLine, ReadsOptionsAmongAndAfterTheValues) {
     EXPECT_EQ(settingsOf({"0", "1", "2", "3", "--", "--bogus"}).runs, 2);
     const CommandLine unknown = parse({"0", "1", "2", "3", "--bogus"});
     EXPECT_EQ(unknown.action, Action::reject);
-    EXPECT_NE(unknown.error.find("'--bogus'"), std::string::npos) << unknown.error;
+    EXPECT_NE(unknown.error.text().find("'--bogus'"), std::string::npos) << unknown.error.text();
 }
 
 TEST(CommandLine, ReadsNegativeNumbersAndWordsAfterDashDashAsValues) {
@@ -196,7 +196,7 @@ TEST(CommandLine, RejectsBadOptionsNamingThem) {
     for (const auto& [words, named] : cases) {
         const CommandLine line = parse(words);
         EXPECT_EQ(line.action, Action::reject) << words.front();
-        EXPECT_NE(line.error.find(named), std::string::npos) << line.error;
+        EXPECT_NE(line.error.text().find(named), std::string::npos) << line.error.text();
     }
 }
 
@@ -204,18 +204,18 @@ TEST(CommandLine, RejectsWhatCannotBeRun) {
     for (const auto& words : std::vector<std::vector<const char*>>{{}, {"1"}, {"1", "2", "3"}, {"--verbose"}}) {
         const CommandLine line = parse(words);
         EXPECT_EQ(line.action, Action::reject);
-        EXPECT_NE(line.error.find("usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES"), std::string::npos);
+        EXPECT_NE(line.error.text().find("usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES"), std::string::npos);
     }
     for (const char* variance : {"-1", "-1e-30", "nan", "-nan", "-inf"}) {
         const CommandLine line = parse({"0", variance, "1", "1"});
         EXPECT_EQ(line.action, Action::reject) << variance;
-        EXPECT_NE(line.error.find(std::string("'") + variance + "'"), std::string::npos) << line.error;
+        EXPECT_NE(line.error.text().find(std::string("'") + variance + "'"), std::string::npos) << line.error.text();
     }
     for (const char* count : {"2147483648", "-2147483649", "99999999999999999999999", " -00009999999999"}) {
         EXPECT_EQ(parse({"0", "1", count, "1"}).action, Action::reject) << count;
         const CommandLine line = parse({"0", "1", "1", count});
         EXPECT_EQ(line.action, Action::reject) << count;
-        EXPECT_NE(line.error.find("samples per run"), std::string::npos) << line.error;
+        EXPECT_NE(line.error.text().find("samples per run"), std::string::npos) << line.error.text();
     }
 }
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-#include "block_writer.h"
+#include "output.h"
 #include "expected_table.h"
 
 namespace gaussian_noise::testing {

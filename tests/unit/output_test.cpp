@@ -1,4 +1,4 @@
-#include "block_writer.h"
+#include "output.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,0 +1,95 @@
+#include "output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace gaussian_noise {
+namespace {
+
+// Opens the named file for writing. Where standard input, output or error
+// was closed, the file would take its descriptor: it is moved above them.
+// -1 on failure, errno set.
+int openFile(const char* name) noexcept {
+    const int fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return moved;
+}
+
+}  // namespace
+
+int writeAll(int fd, std::string_view data) noexcept {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (written == 0) return ENOSPC;  // it would take nothing the next time either
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+bool isTerminal(std::string_view name) noexcept {
+    if (name == standardOutputName) return ::isatty(STDOUT_FILENO) != 0;
+    // Only a character device can be a terminal, and opening one has no
+    // effect on it; a FIFO's reader, say, would see its writer come and go.
+    struct stat status {};
+    if (::stat(name.data(), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+    const int fd = ::open(name.data(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool terminal = ::isatty(fd) != 0;
+    ::close(fd);
+    return terminal;
+}
+
+Output::Output(std::string_view name) noexcept : name_(name) {
+    if (name == standardOutputName) {
+        fd_ = STDOUT_FILENO;
+        return;
+    }
+    fd_ = openFile(name.data());
+    openError_ = fd_ < 0 ? errno : 0;
+    owned_ = fd_ >= 0;
+}
+
+Output::~Output() {
+    if (owned_) ::close(fd_);
+}
+
+Message Output::name() const noexcept {
+    if (name_ == standardOutputName) return "standard output";
+    return Message().quote(name_);
+}
+
+int Output::close() noexcept {
+    if (!owned_) return 0;
+    owned_ = false;
+    return ::close(fd_) == 0 ? 0 : errno;
+}
+
+bool BlockWriter::flush() noexcept {
+    if (error_ == 0) {
+        const auto pending = static_cast<std::size_t>(end_ - begin_);
+        error_ = writeAll(fd_, std::string_view(begin_, pending));
+        if (error_ == 0) written_ += pending;
+        end_ = begin_;
+    }
+    return error_ == 0;
+}
+
+bool BlockWriter::writeThrough(std::string_view text) noexcept {
+    if (!flush()) return false;
+    error_ = writeAll(fd_, text);
+    if (error_ == 0) written_ += text.size();
+    return error_ == 0;
+}
+
+}  // namespace gaussian_noise

@@ -1,0 +1,98 @@
+// Where the table goes, from open to close: a file opened by name or standard
+// output, the writes that hand all of a text to the system, and the buffer
+// that hands the table over in large blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "messages.h"
+
+namespace gaussian_noise {
+
+// The output name that stands for standard output.
+inline constexpr std::string_view standardOutputName = "-";
+
+// Writes all of `data` to the file descriptor, retrying short writes and
+// interrupted calls. Returns 0, or the errno of the failure; a write that
+// takes nothing is taken as a full device (ENOSPC).
+int writeAll(int fd, std::string_view data) noexcept;
+
+// Whether the output `name` would name is a terminal ("-": standard output),
+// found without creating, truncating or opening anything but a character
+// device, so that it can be asked before anything is written.
+bool isTerminal(std::string_view name) noexcept;
+
+// The table's destination: the file `name` names, created or truncated, or
+// standard output for "-". A file is opened with a descriptor above standard
+// error, so that the echo, messages and progress never land in it where a
+// standard descriptor was closed, and closed by close() or at the end of
+// the object's life.
+class Output {
+public:
+    // `name` is read up to its terminating null character: a literal or an
+    // argument of the command line.
+    explicit Output(std::string_view name) noexcept;
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+    Output(Output&&) = delete;
+    Output& operator=(Output&&) = delete;
+
+    // The descriptor, or -1 when the file could not be opened.
+    [[nodiscard]] int fd() const noexcept { return fd_; }
+    // The errno of the failed open, or 0.
+    [[nodiscard]] int openError() const noexcept { return openError_; }
+    // The output as messages name it: "standard output", or the file's name quoted.
+    [[nodiscard]] Message name() const noexcept;
+    // Closes a file (standard output stays open). 0, or the errno of the failure.
+    int close() noexcept;
+
+private:
+    std::string_view name_;
+    int fd_ = -1;
+    int openError_ = 0;
+    bool owned_ = false;  // a file this object opened and has not closed
+};
+
+// Collects text in a caller's buffer and writes it out whenever it fills.
+// After the first failed write it keeps the errno and writes nothing more.
+class BlockWriter {
+public:
+    BlockWriter(int fd, std::span<char> buffer) noexcept
+        : fd_(fd), begin_(buffer.data()), end_(buffer.data()), limit_(buffer.data() + buffer.size()) {}
+
+    // Makes room for `size` more bytes, flushing first when the buffer is too
+    // full. False when that flush fails, and false at once, flushing nothing,
+    // when `size` is more than the whole buffer: error() then stays 0, for no
+    // write failed; the caller asked for more than it can ever get.
+    bool makeRoom(std::size_t size) noexcept {
+        if (static_cast<std::size_t>(limit_ - end_) >= size) return true;
+        return size <= static_cast<std::size_t>(limit_ - begin_) && flush();
+    }
+    // Where the next byte goes; text written there is kept by advance().
+    [[nodiscard]] char* end() const noexcept { return end_; }
+    void advance(char* newEnd) noexcept { end_ = newEnd; }
+
+    // Writes out what the buffer holds. False once a write has failed.
+    bool flush() noexcept;
+    // Writes out what the buffer holds, then `text` straight from where it
+    // lies. False once a write has failed.
+    bool writeThrough(std::string_view text) noexcept;
+    // The errno of the failed write, or 0.
+    [[nodiscard]] int error() const noexcept { return error_; }
+    // How many bytes the system has taken so far; what is still buffered is not counted.
+    [[nodiscard]] std::uint64_t written() const noexcept { return written_; }
+
+private:
+    int fd_;
+    int error_ = 0;
+    std::uint64_t written_ = 0;
+    char* begin_;
+    char* end_;
+    char* limit_;
+};
+
+}  // namespace gaussian_noise
