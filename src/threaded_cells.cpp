@@ -6,13 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
-#include <new>
+#include <span>
 #include <string_view>
 #include <thread>
-#include <utility>
-#include <vector>
 
 #include "rand_sequence.h"
 #include "run_settings.h"
@@ -32,8 +31,13 @@ namespace {
 // away since has moved (about once in 2^31 pairs), the writer draws the
 // chunk again itself. The last chunk ends at the table's last cell.
 
+// Frees what malloc gave.
+struct Free {
+    void operator()(char* memory) const noexcept { std::free(memory); }  // NOLINT(cppcoreguidelines-no-malloc)
+};
+
 struct Slot {
-    std::unique_ptr<char[]> text;  // room for a whole chunk
+    std::unique_ptr<char, Free> text;  // room for a whole chunk
     std::uint64_t chunk = 0;       // the chunk it holds, or is free for
     bool full = false;             // holds its chunk, for the writer
     // Pairs thrown away before `chunk`, as the writer knew them when it freed
@@ -48,7 +52,7 @@ struct Pipeline {
     std::uint32_t seed;
     std::uint64_t pairsPerChunk;
     std::uint64_t chunks;
-    std::vector<Slot> slots;
+    std::span<Slot> slots;
     std::mutex mutex;
     std::condition_variable changed;
     std::uint64_t nextChunk = 0;  // the next one a worker takes
@@ -120,22 +124,19 @@ bool writeChunks(BlockWriter& out, Pipeline& pipeline, Progress* progress, Threa
     return true;
 }
 
-// Up to `count` buffers, as many as memory allows, each free for the chunk
-// of its index; empty when there is memory for none.
-std::vector<Slot> allocateSlots(std::size_t count, std::size_t room) noexcept {
-    std::vector<Slot> slots;
-    try {
-        slots.reserve(count);
-    } catch (const std::bad_alloc&) {
-        return slots;
+// Gives the slots buffers, as many as memory allows, each free for the
+// chunk of its index. Returns the slots that got one (none where memory has
+// room for none). malloc, not new: even new's nothrow form throws and
+// catches within, which a process out of memory may have no room for.
+std::span<Slot> allocateSlots(std::span<Slot> slots, std::size_t room) noexcept {
+    std::size_t allocated = 0;
+    for (; allocated < slots.size(); ++allocated) {
+        Slot& slot = slots[allocated];
+        slot.text.reset(static_cast<char*>(std::malloc(room)));  // NOLINT(cppcoreguidelines-no-malloc)
+        if (slot.text == nullptr) break;
+        slot.chunk = allocated;
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        std::unique_ptr<char[]> text(new (std::nothrow) char[room]);
-        if (text == nullptr) break;
-        slots.emplace_back().text = std::move(text);  // within the capacity reserved: no allocation
-        slots.back().chunk = i;
-    }
-    return slots;
+    return slots.first(allocated);
 }
 
 // The worker threads, started as far as the system allows, stopped and
@@ -185,9 +186,10 @@ ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint
     if (workers == 0 || chunks < 2) return {};
 
     // Two buffers a worker: one to fill while the writer writes the other.
-    const std::uint64_t threads = std::min<std::uint64_t>(workers, chunks);
+    const std::uint64_t threads = std::min<std::uint64_t>({workers, chunks, maxThreads});
+    std::array<Slot, 2 * maxThreads> slots;
     Pipeline pipeline{table, seed, chunkPairs, chunks,
-                      allocateSlots(static_cast<std::size_t>(std::min(2 * threads, chunks)),
+                      allocateSlots(std::span(slots).first(static_cast<std::size_t>(std::min(2 * threads, chunks))),
                                     cellsRoom(table.format, static_cast<std::int64_t>(chunkPairs))),
                       {}, {}};
     if (pipeline.slots.empty()) return {};

@@ -1,6 +1,8 @@
 #include "run_tool.h"
 
 #include <fcntl.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,6 +89,9 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
             ::chdir(directory.c_str()) != 0) {
             ::_exit(127);
         }
+        if (options.standardOutputControls && (::setsid() < 0 || ::ioctl(STDOUT_FILENO, TIOCSCTTY, 0) != 0)) {
+            ::_exit(127);
+        }
         for (const int fd : options.closedDescriptors) ::close(fd);
         if (options.addressSpaceLimit != 0) {
             const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
@@ -106,6 +111,33 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
     if (options.standardOutput.empty()) run.out = readFile(outPath);
     if (options.standardError.empty()) run.err = readFile(errPath);
     return run;
+}
+
+RawTerminal::RawTerminal(unsigned short columns) {
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = columns;
+    if (::openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) throw std::runtime_error("no terminal");
+    termios raw{};
+    ::tcgetattr(slave_, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave_, TCSANOW, &raw);
+    if (::ttyname_r(slave_, name_, sizeof name_) != 0) throw std::runtime_error("no terminal name");
+    ::fcntl(master_, F_SETFL, O_NONBLOCK);
+}
+
+RawTerminal::~RawTerminal() {
+    ::close(slave_);
+    ::close(master_);
+}
+
+std::string RawTerminal::shown() const {
+    std::string text;
+    char chunk[4096];
+    for (ssize_t size = 0; (size = ::read(master_, chunk, sizeof chunk)) > 0;) {
+        text.append(chunk, static_cast<std::size_t>(size));
+    }
+    return text;
 }
 
 namespace {

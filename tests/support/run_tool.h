@@ -29,6 +29,9 @@ struct ToolOptions {
     // build: a cross build starts its own programs through the emulator.
     bool hostProgram = false;
     std::uint64_t addressSpaceLimit = 0;  // bytes of memory the program may map (RLIMIT_AS); 0 for no limit
+    // The program starts a session of its own whose controlling terminal,
+    // its /dev/tty, is the terminal its standard output names.
+    bool standardOutputControls = false;
 };
 
 ToolRun runTool(const std::filesystem::path& directory, const std::vector<std::string>& arguments,
@@ -63,6 +66,26 @@ protected:
 
 private:
     TemporaryDirectory directory_;
+};
+
+// A pseudo-terminal in raw mode (no translation of line feeds) of `columns`
+// columns (0: not known): its name, and what reached it since the last look.
+class RawTerminal {
+public:
+    explicit RawTerminal(unsigned short columns = 80);
+    ~RawTerminal();
+    RawTerminal(const RawTerminal&) = delete;
+    RawTerminal& operator=(const RawTerminal&) = delete;
+    RawTerminal(RawTerminal&&) = delete;
+    RawTerminal& operator=(RawTerminal&&) = delete;
+    [[nodiscard]] std::string name() const { return name_; }
+    // Read once the programs that wrote to it have ended.
+    [[nodiscard]] std::string shown() const;
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    char name_[64] = {};
 };
 
 struct TableShape {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -284,43 +285,6 @@ TEST_F(Options, ThreadsWriteTheOneThreadTableToEveryOutput) {
     }
 }
 
-// A pseudo-terminal in raw mode (no translation of line feeds): its name,
-// and what reached it, read once the programs that wrote to it have ended.
-class RawTerminal {
-public:
-    RawTerminal() {
-        if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("no terminal");
-        termios raw{};
-        ::tcgetattr(slave_, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(slave_, TCSANOW, &raw);
-        if (::ttyname_r(slave_, name_, sizeof name_) != 0) throw std::runtime_error("no terminal name");
-        ::fcntl(master_, F_SETFL, O_NONBLOCK);
-    }
-    ~RawTerminal() {
-        ::close(slave_);
-        ::close(master_);
-    }
-    RawTerminal(const RawTerminal&) = delete;
-    RawTerminal& operator=(const RawTerminal&) = delete;
-    RawTerminal(RawTerminal&&) = delete;
-    RawTerminal& operator=(RawTerminal&&) = delete;
-    [[nodiscard]] std::string name() const { return name_; }
-    [[nodiscard]] std::string shown() const {
-        std::string text;
-        char chunk[4096];
-        for (ssize_t size = 0; (size = ::read(master_, chunk, sizeof chunk)) > 0;) {
-            text.append(chunk, static_cast<std::size_t>(size));
-        }
-        return text;
-    }
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    char name_[64] = {};
-};
-
 TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
     const RawTerminal terminal;
     const ToolRun result =
@@ -337,18 +301,39 @@ TEST_F(Options, ProgressRewritesOneLineOnATerminal) {
     EXPECT_EQ(text("generated_noise.csv"), text("plain.csv"));
 }
 
+// The table on the terminal that shows the progress, under any of its
+// names, at any width: the last row stays, the report starts a line of its
+// own after it, and that line is whole fields, the share alone, or nothing.
 TEST_F(Options, ProgressBesideTheTableOnATerminalLeavesTheTableWhole) {
-    const RawTerminal terminal;
-    const ToolRun result = run({"--progress", "-q", "-s", "4", "-o", "-", "0", "1", "3", "5"},
-                               {.standardOutput = terminal.name(), .standardError = terminal.name()});
-    EXPECT_EQ(result.exitStatus, 0);
     const std::string table = expectedTable(4, 0.0F, 1.0F, 3, 5);
-    const std::string shown = terminal.shown();
-    // The last row stays: the report starts a line of its own after it.
-    const std::string report = "\ngaussian_noise: 100%, 15 of 15 cells, ";
-    EXPECT_EQ(shown.substr(0, table.size() + report.size()), table + report) << shown;
-    EXPECT_EQ(shown.find('\r'), std::string::npos) << shown;
-    EXPECT_EQ(shown.back(), '\n');
+    const std::string fields = "gaussian_noise: 100%, 15 of 15 cells, ";
+    std::vector<unsigned short> widths(25);
+    std::iota(widths.begin(), widths.end(), static_cast<unsigned short>(1));
+    widths.push_back(80);
+    for (const std::string output : {"-", "/dev/stdout", "/dev/tty"}) {
+        for (const unsigned short columns : widths) {
+            const RawTerminal terminal(columns);
+            const ToolRun result = run({"--progress", "-q", "-s", "4", "-o", output, "0", "1", "3", "5"},
+                                       {.standardOutput = terminal.name(),
+                                        .standardError = terminal.name(),
+                                        .standardOutputControls = true});
+            const std::string where = output + " on " + std::to_string(columns) + " columns";
+            EXPECT_EQ(result.exitStatus, 0) << where;
+            const std::string shown = terminal.shown();
+            ASSERT_EQ(shown.substr(0, table.size() + 1), table + "\n") << where << ": " << shown;
+            const std::string report = shown.substr(table.size() + 1);
+            ASSERT_FALSE(report.empty()) << where;
+            EXPECT_EQ(report.back(), '\n') << where;
+            const std::string line = report.substr(0, report.size() - 1);
+            EXPECT_LT(line.size(), columns) << where << ": " << line;
+            EXPECT_TRUE(line.empty() || line == "100%" || line == fields.substr(0, 20) ||
+                        line.starts_with(fields) || line.starts_with(fields.substr(0, 22) + "done in "))
+                << where << ": " << line;
+            if (columns == 80) {
+                EXPECT_TRUE(line.starts_with(fields)) << where << ": " << line;
+            }
+        }
+    }
 }
 
 TEST_F(Options, BinaryFormatsHoldTheDrawnSamplesNaNBitsIncluded) {

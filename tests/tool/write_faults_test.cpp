@@ -97,5 +97,47 @@ TEST(WriteFaults, WithoutDevNullAClosedStandardInputIsNeverTheTable) {
     EXPECT_EQ(readFile(directory.path() / "generated_noise.csv"), expectedTable(8, mean, variance, 3, 4));
 }
 
+// The whole tool where memory runs out, the allocations failing from the
+// Nth on: it writes the exact table with status 0, or says "out of memory"
+// with status 1; never a signal, and status 0 whenever the table is whole.
+// With four threads and progress on a terminal, so that a failure can meet
+// workers still running and a report being made.
+TEST(OutOfMemory, TheTableIsExactOrTheRunSaysSo) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer's allocator cannot be replaced by a preloaded one";
+#endif
+    // Five chunks of the threads' pairs: the workers have work to do.
+    const std::string table = expectedTable(7, 0.0F, 1.0F, 4, 40'000);
+    const TemporaryDirectory directory;
+    const RawTerminal terminal;
+    int whole = 0;
+    for (int failFrom = 0; failFrom <= 100; ++failFrom) {
+        for (const std::string threads : {"1", "4"}) {
+            for (const bool progress : {false, true}) {
+                std::vector<std::string> words{"-q", "-s", "7", "-T", threads, "0", "1", "4", "40000"};
+                if (progress) words.emplace_back("--progress");
+                ToolOptions options;
+                options.environment = {std::string("LD_PRELOAD=") + MEMORY_SHIM_PATH,
+                                       "MEMORY_SHIM_FAIL_FROM=" + std::to_string(failFrom)};
+                if (progress) options.standardError = terminal.name();
+                const ToolRun run = runTool(directory.path(), words, options);
+                const std::string said = progress ? terminal.shown() : run.err;
+                const std::string written = readFile(directory.path() / "generated_noise.csv");
+                const std::string where = "failing from allocation " + std::to_string(failFrom) + ", " + threads +
+                                          " threads" + (progress ? ", progress" : "");
+                if (run.exitStatus == 0) {
+                    ++whole;
+                    EXPECT_TRUE(written == table) << where;
+                } else {
+                    EXPECT_EQ(run.exitStatus, 1) << where << ": " << said;
+                    EXPECT_NE(said.find("gaussian_noise: out of memory\n"), std::string::npos) << where << ": " << said;
+                    EXPECT_FALSE(written == table) << where << ": the table is whole";
+                }
+            }
+        }
+    }
+    EXPECT_GT(whole, 0);
+}
+
 }  // namespace
 }  // namespace gaussian_noise::testing
