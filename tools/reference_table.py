@@ -43,7 +43,13 @@ def sample(mean, variance):
             break
     radius = math.sqrt(-2.0 * libm.logf(u1))
     z0 = single(libm.cosf(single(TAU * u2)) * radius)
-    return single(mean + single(single(math.sqrt(variance)) * z0))
+    product = single(single(math.sqrt(variance)) * z0)
+    # A NaN the product makes (an infinite variance times a z0 of 0) is the
+    # sum's, with the sign bit as x86-64 makes it, even where the mean is a
+    # NaN too: which of two NaNs an addition keeps is the processor's choice.
+    if math.isnan(product):
+        return -math.nan
+    return single(mean + product)
 
 
 def text(value):

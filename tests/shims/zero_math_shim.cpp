@@ -1,25 +1,19 @@
-// LD_PRELOAD shim for the tests of a math library replaced at load time:
-// logf or cosf, whichever ZERO_MATH names, returns 0 for every input; the
-// other is the C library's.
-#include <dlfcn.h>
+// LD_PRELOAD shims for the tests of a math library replaced at load time,
+// one function each, as the build names it: REPLACES_LOGF or REPLACES_COSF
+// returns 0 for every input; REPLACES_VECTOR_COS, the C library's vector
+// cosine of four doubles (x86-64), 0.5 for every lane. The process keeps
+// the C library's own for the others.
+#include <cmath>
 
-#include <cstdlib>
-#include <cstring>
+#if defined(REPLACES_VECTOR_COS) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
-namespace {
-
-bool zeroed(const char* name) {
-    const char* which = std::getenv("ZERO_MATH");
-    return which != nullptr && std::strcmp(which, name) == 0;
-}
-
-float library(const char* name, float x) {
-    using Function = float (*)(float);
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): dlsym gives functions as void*
-    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name))(x);
-}
-
-}  // namespace
-
-extern "C" float logf(float x) { return zeroed("logf") ? 0.0F : library("logf", x); }
-extern "C" float cosf(float x) { return zeroed("cosf") ? 0.0F : library("cosf", x); }
+#if defined(REPLACES_LOGF)
+extern "C" float logf(float /*x*/) { return 0.0F; }
+#elif defined(REPLACES_COSF)
+extern "C" float cosf(float /*x*/) { return 0.0F; }
+#elif defined(REPLACES_VECTOR_COS) && defined(__x86_64__)
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the library's name
+extern "C" [[gnu::target("avx")]] __m256d _ZGVdN4v_cos(__m256d /*x*/) { return _mm256_set1_pd(0.5); }
+#endif

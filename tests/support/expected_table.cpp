@@ -1,6 +1,8 @@
 #include "expected_table.h"
 
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -43,6 +45,16 @@ std::string echo(const std::string& mean, const std::string& variance, const std
                  const std::string& samples) {
     return "Desired Mean: " + mean + "\nDesired Variance: " + variance + "\nDesired number of runs: " + runs +
            "\nDesired number of samples per run: " + samples + "\n";
+}
+
+std::string referenceSingles(unsigned seed, float mean, float variance, int cells) {
+    std::srand(seed);
+    std::string bytes;
+    for (int cell = 0; cell < cells; ++cell) {
+        const auto bits = std::bit_cast<std::uint32_t>(reference::nextSample(mean, variance));
+        for (unsigned shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((bits >> shift) & 0xFFU);
+    }
+    return bytes;
 }
 
 }  // namespace gaussian_noise::testing

@@ -20,6 +20,10 @@ std::string expectedTable(unsigned seed, float mean, float variance, int runs, i
 std::string expectedTable(const std::function<int()>& draw, float mean, float variance, int runs, int samplesPerRun,
                           CellText text = CellText::general);
 
+// The samples for a seed as little-endian single-precision bytes, as the
+// f32 format holds them.
+std::string referenceSingles(unsigned seed, float mean, float variance, int cells);
+
 // The tool seeds from the clock in whole seconds: one second of the run's
 // span must have produced the table.
 bool writtenWithClockSeed(const ToolRun& run, const std::string& table, float mean, float variance, int runs,

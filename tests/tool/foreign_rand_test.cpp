@@ -1,13 +1,16 @@
 // Where rand() is not the C library sequence the tool can compute (here an
 // LCG preloaded from lcg_rand_shim.cpp), the tool draws from rand() itself,
-// in one thread, and says so when asked for more; where logf or cosf is
-// replaced (zero_math_shim.cpp), the tool calls them rather than its vector
-// math.
+// in one thread, and says so when asked for more; where logf, cosf or the
+// vector cosine is replaced (zero_math_shim.cpp), or the rounding is not to
+// nearest (rounding_shim.cpp), the tool calls the scalar functions rather
+// than its vector math.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "expected_table.h"
 #include "run_tool.h"
@@ -64,23 +67,47 @@ TEST(ForeignRand, ARandThatIgnoresSrandStartsTheTableAtItsFirstDraw) {
     EXPECT_EQ(run.out, expectedTable(lcg, 0.5F, 2.0F, 20, 30));
 }
 
-// A logf or cosf that returns 0 makes every sample the mean: the tool uses
-// the functions the process has, not its vector math, where they are replaced.
+ToolOptions preloading(const char* shim) {
+    ToolOptions options = withLcgRand();
+    options.environment[0] = std::string("LD_PRELOAD=") + shim;
+    return options;
+}
+
+// A logf or cosf that returns 0, each replaced alone, makes every sample the
+// mean: the tool uses the functions the process has, not its vector math.
 TEST(ForeignMath, ALogfOrCosfReplacedAtLoadTimeIsTheOneUsed) {
     const TemporaryDirectory directory;
     std::string means;
     for (int cell = 0; cell < 2000; ++cell) means += (cell % 1000 == 0 && cell != 0) ? "\n5," : "5,";
-    for (const std::string function : {"logf", "cosf"}) {
+    for (const char* shim : {ZERO_LOGF_SHIM_PATH, ZERO_COSF_SHIM_PATH}) {
         for (const std::string threads : {"1", "2"}) {
-            ToolOptions options = withLcgRand();
-            options.environment[0] = std::string("LD_PRELOAD=") + ZERO_MATH_SHIM_PATH;
-            options.environment.push_back("ZERO_MATH=" + function);
-            const ToolRun run =
-                runTool(directory.path(), {"-T", threads, "-s", "3", "-q", "-o", "-", "5", "1", "2", "1000"}, options);
+            const ToolRun run = runTool(directory.path(), {"-T", threads, "-s", "3", "-q", "-o", "-", "5", "1", "2", "1000"},
+                                        preloading(shim));
             EXPECT_EQ(run.exitStatus, 0);
-            EXPECT_TRUE(run.out == means) << function << ", " << threads << " threads: " << run.out.substr(0, 80);
+            EXPECT_TRUE(run.out == means) << shim << ", " << threads << " threads: " << run.out.substr(0, 80);
         }
     }
+}
+
+// A vector cosine replaced at load time, or a rounding mode other than to
+// nearest set before main, leaves the tool the C library's scalar functions:
+// the samples are those of the scalar arithmetic in that process.
+TEST(ForeignMath, AReplacedVectorCosineOrAnotherRoundingModeLeavesTheScalarPath) {
+    const TemporaryDirectory directory;
+    // A variance of 1: the square root of any other may be worked out while
+    // compiling this test, to nearest whatever the mode when it runs.
+    const std::vector<std::string> words{"--format=f32", "-s", "3", "-q", "-o", "-", "0.5", "1", "20", "1000"};
+    const ToolRun replaced = runTool(directory.path(), words, preloading(ZERO_VECTOR_COS_SHIM_PATH));
+    EXPECT_EQ(replaced.exitStatus, 0);
+    EXPECT_TRUE(replaced.out == referenceSingles(3, 0.5F, 1.0F, 20'000));
+
+    const ToolRun upward = runTool(directory.path(), words, preloading(ROUNDING_SHIM_PATH));
+    EXPECT_EQ(upward.exitStatus, 0);
+    ASSERT_EQ(std::fesetround(FE_UPWARD), 0);
+    const std::string roundedUpward = referenceSingles(3, 0.5F, 1.0F, 20'000);
+    ASSERT_EQ(std::fesetround(FE_TONEAREST), 0);
+    EXPECT_FALSE(roundedUpward == referenceSingles(3, 0.5F, 1.0F, 20'000));  // the mode matters
+    EXPECT_TRUE(upward.out == roundedUpward);
 }
 
 }  // namespace

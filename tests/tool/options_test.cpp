@@ -240,17 +240,6 @@ TEST_F(Options, ProgressGoesToStandardErrorAsPlainLinesWhenNotATerminal) {
     EXPECT_EQ(run({"-q", "-s", "3", "0", "1", "20", "5000"}).err, "");  // nothing without the option
 }
 
-// The reference samples for a seed as little-endian single-precision bytes.
-std::string referenceSingles(unsigned seed, float mean, float variance, int cells) {
-    std::srand(seed);
-    std::string bytes;
-    for (int cell = 0; cell < cells; ++cell) {
-        const auto bits = std::bit_cast<std::uint32_t>(reference::nextSample(mean, variance));
-        for (unsigned shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((bits >> shift) & 0xFFU);
-    }
-    return bytes;
-}
-
 TEST_F(Options, ThreadsWriteTheOneThreadTableToEveryOutput) {
     const ToolRun clocked = run({"-T", "2", "0", "1", "30", "5000"});
     EXPECT_EQ(clocked.exitStatus, 0);

@@ -64,6 +64,8 @@ const Golden goldens[] = {
      4529,
      0x19f45060d5e64f19,
      "-inf,-inf,-nan,"},
+    // Cell 221 is inf * 0, a NaN of the product's, where the mean is a NaN too.
+    {"nan_mean_infinite_variance", 515371, {notANumber, infinity, 1, 400}, 1601, 0x73d607b6c80553f8, "nan,nan,"},
 };
 
 void PrintTo(const Golden& golden, std::ostream* out) { *out << golden.name; }
@@ -110,9 +112,10 @@ TEST(SameBytes, ANaNTheArithmeticMakesIsNegativeAsOnX8664) {
         EXPECT_TRUE(std::isnan(made));
         EXPECT_TRUE(std::signbit(made));
     }
-    // A NaN mean passes through with its own sign.
+    // A NaN mean passes through with its own sign, but for a NaN the product makes.
     EXPECT_FALSE(std::signbit(sampleFrom(12345, 1073741823, notANumber, 1.0F)));
     EXPECT_TRUE(std::signbit(sampleFrom(12345, 1073741823, -notANumber, 1.0F)));
+    EXPECT_TRUE(std::signbit(sampleFrom(2147483647, 5, notANumber, infinity)));
 }
 
 }  // namespace
