@@ -4,7 +4,8 @@
 //   FAULT_SHIM_WRITES  one letter per write() call, in the order of the calls:
 //                      's' writes only the first half (at least one byte),
 //                      'i' fails with EINTR and writes nothing, 'f' fails
-//                      with ENOSPC and writes nothing, any other
+//                      with ENOSPC and writes nothing, 'z' returns 0 and
+//                      writes nothing, any other
 //                      letter writes normally, as do the calls past its end.
 //   FAULT_SHIM_CLOSE   when set, close() of a descriptor from 3 up closes it
 //                      and then fails with EIO, as a file system reporting a
@@ -47,6 +48,7 @@ extern "C" ssize_t write(int fd, const void* data, std::size_t size) {
         errno = ENOSPC;
         return -1;
     }
+    if (fault == 'z') return 0;
     if (fault == 's') size -= size / 2;
     return static_cast<ssize_t>(syscall(SYS_write, fd, data, size));
 }

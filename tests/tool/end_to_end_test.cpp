@@ -75,11 +75,22 @@ TEST_F(EndToEnd, WritesTheMeanWhenTheVarianceIsZero) {
 }
 
 TEST_F(EndToEnd, EchoesValuesAsParsed) {
-    const ToolRun huge = run({"1e39", "1e39", "1", "2"});
+    const ToolRun huge = run({"1e39", "1e39", " +1", "0x2"});
     EXPECT_EQ(huge.exitStatus, 0);
-    EXPECT_EQ(huge.out, echo("inf", "inf", "1", "2"));
-    const ToolRun words = run({"abc", "1", "xyz", "  12abc"});
-    EXPECT_EQ(words.out, echo("0", "1", "0", "12"));
+    EXPECT_EQ(huge.out, echo("inf", "inf", "1", "0"));
+    EXPECT_EQ(huge.err, "gaussian_noise: warning: samples per run '0x2' is not a whole number; read as 0\n");
+    // Each value that is not wholly a number is read as far as it is one,
+    // with a warning, also with --quiet.
+    const std::string warnings =
+        "gaussian_noise: warning: mean '2.5e' is not a number; read as 2.5\n"
+        "gaussian_noise: warning: variance '' is not a number; read as 0\n"
+        "gaussian_noise: warning: runs 'xyz' is not a whole number; read as 0\n"
+        "gaussian_noise: warning: samples per run '  12abc' is not a whole number; read as 12\n";
+    const ToolRun words = run({"2.5e", "", "xyz", "  12abc"});
+    EXPECT_EQ(words.exitStatus, 0);
+    EXPECT_EQ(words.out, echo("2.5", "0", "0", "12"));
+    EXPECT_EQ(words.err, warnings);
+    EXPECT_EQ(run({"-q", "2.5e", "", "xyz", "  12abc"}).err, warnings);
     const ToolRun notANumber = run({"-nan", "1", "1", "2"});
     EXPECT_EQ(notANumber.out, echo("-nan", "1", "1", "2"));
     EXPECT_EQ(text(tableName), "-nan,-nan,");

@@ -31,16 +31,19 @@ private:
     std::uint32_t state_;
 };
 
-ToolOptions withLcgRand() {
+// The tool with `shim` preloaded.
+ToolOptions preloading(const char* shim) {
     // The sanitizer runtime insists on coming first among the loaded libraries
     // unless told otherwise; a build without sanitizers ignores the setting.
     const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+    std::string sanitizer = "ASAN_OPTIONS=";
+    sanitizer.append(sanitizerOptions != nullptr ? sanitizerOptions : "").append(":verify_asan_link_order=0");
     ToolOptions options;
-    options.environment = {std::string("LD_PRELOAD=") + LCG_RAND_SHIM_PATH,
-                           "ASAN_OPTIONS=" + std::string(sanitizerOptions != nullptr ? sanitizerOptions : "") +
-                               ":verify_asan_link_order=0"};
+    options.environment = {std::string("LD_PRELOAD=").append(shim), sanitizer};
     return options;
 }
+
+ToolOptions withLcgRand() { return preloading(LCG_RAND_SHIM_PATH); }
 
 TEST(ForeignRand, TheTableIsThatRandsInOneThreadOrWhenMoreAreAsked) {
     Lcg lcg(77);
@@ -65,12 +68,6 @@ TEST(ForeignRand, ARandThatIgnoresSrandStartsTheTableAtItsFirstDraw) {
     const ToolRun run = runTool(directory.path(), {"-s", "77", "-q", "-o", "-", "0.5", "2", "20", "30"}, options);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, expectedTable(lcg, 0.5F, 2.0F, 20, 30));
-}
-
-ToolOptions preloading(const char* shim) {
-    ToolOptions options = withLcgRand();
-    options.environment[0] = std::string("LD_PRELOAD=") + shim;
-    return options;
 }
 
 // A logf or cosf that returns 0, each replaced alone, makes every sample the

@@ -352,8 +352,9 @@ TEST_F(Options, BinaryFormatsRefuseATerminal) {
     const ToolRun piped = run({"--format=npy", "-o", "-", "0", "1", "2", "3"}, {.standardOutput = terminal.name()});
     EXPECT_EQ(piped.exitStatus, 2);
     EXPECT_EQ(piped.err, refusal);  // refused before the echo
-    const ToolRun named = run({"--format=f32", "-q", "-o", terminal.name(), "0", "1", "2", "3"});
+    const ToolRun named = run({"--format=f32", "-o", terminal.name(), "0", "1", "2", "3"});
     EXPECT_EQ(named.exitStatus, 2);
+    EXPECT_EQ(named.out, "");  // refused before the echo
     EXPECT_EQ(named.err, refusal);
     EXPECT_EQ(terminal.shown(), "");                                                  // nothing reached the terminal
     EXPECT_EQ(run({"-q", "-o", terminal.name(), "0", "0", "1", "1"}).exitStatus, 0);  // text still does

@@ -79,6 +79,13 @@ TEST(WriteFaults, AFailedWriteStopsEveryThreadAndLeavesAPrefixOfTheTable) {
     }
 }
 
+TEST(WriteFaults, AWriteThatTakesNothingIsAFullDevice) {
+    const TemporaryDirectory directory;
+    const ToolRun run = runTool(directory.path(), {"-q", "0", "1", "2", "3"}, withFaults("z"));
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "gaussian_noise: cannot write 'generated_noise.csv': No space left on device\n");
+}
+
 TEST(WriteFaults, AFailingCloseIsReportedWithTheFileName) {
     const TemporaryDirectory directory;
     const ToolRun run = runTool(directory.path(), {"0", "1", "2", "3"}, withFaults("", true));
