@@ -55,7 +55,8 @@ mutant full scale-and-shift-in-double $g 'float sample = mean + sqrtf(variance) 
 mutant quick fused-multiply-add $g 'float sample = mean + sqrtf(variance) * z0;' 'float sample = std::fma(sqrtf(variance), z0, mean);'
 mutant full draws-swapped $g $'static_cast<double>(draws[pair]) * uniformScale);\n            const auto u2 = static_cast<float>(static_cast<double>(draws[pair + 1]) * uniformScale);' \
   $'static_cast<double>(draws[pair + 1]) * uniformScale);\n            const auto u2 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);'
-equivalent nan-sign-left-to-the-processor $g 'if (std::isnan(sample) && !std::isnan(mean)) [[unlikely]]' 'if (false)' \
+equivalent nan-sign-left-to-the-processor $g \
+  'if (std::isnan(sample) && (!std::isnan(mean) || std::isnan(sqrtf(variance) * z0))) [[unlikely]]' 'if (false)' \
   'x86-64 gives a NaN it makes the sign bit anyway; the aarch64 run of the same-bytes tests catches it there'
 mutant full no-rejection $g 'if (u1 <= epsilon) continue;' 'if (u1 < 0.0F) continue;'
 equivalent rejection-strictly-below $g 'if (u1 <= epsilon) continue;' 'if (u1 < epsilon) continue;' \
@@ -63,8 +64,8 @@ equivalent rejection-strictly-below $g 'if (u1 <= epsilon) continue;' 'if (u1 < 
 equivalent product-of-floats-in-double $g 'float sample = mean + sqrtf(variance) * z0;' \
   'float sample = mean + static_cast<float>(static_cast<double>(sqrtf(variance)) * z0);' \
   'the product of two floats is exact in double, so rounding it once to single gives the single product'
-equivalent standard-deviation-in-double $g 'sqrtf(variance)' \
-  'static_cast<float>(std::sqrt(static_cast<double>(variance)))' \
+equivalent standard-deviation-in-double $g 'float sample = mean + sqrtf(variance) * z0;' \
+  'float sample = mean + static_cast<float>(std::sqrt(static_cast<double>(variance))) * z0;' \
   'a double square root rounded to single equals the single one for every float'
 
 # --- the copy of the C library's sequence, src/rand_sequence.cpp
@@ -75,28 +76,34 @@ mutant full one-draw-too-many-thrown $r 'block < 10;' 'block < 11;'
 mutant full skip-one-too-far $r 'const std::uint64_t rest = next_ + draws % lag;' 'const std::uint64_t rest = next_ + 1 + draws % lag;'
 mutant full skip-fold-tap $r 'product[d - tap] += product[d];' 'product[d - tap - 1] += product[d];'
 
-# --- the write path, src/block_writer.cpp, src/block_writer.h and src/main.cpp
-w=src/block_writer.cpp
+# --- the write path, src/output.cpp and src/output.h
+w=src/output.cpp
 mutant quick short-write-drops-the-rest $w 'data.remove_prefix(static_cast<std::size_t>(written));' 'data = {};'
 mutant quick interrupted-write-taken-as-done $w 'if (errno == EINTR) continue;' 'if (errno == EINTR) break;'
 mutant full interrupted-write-taken-as-failure $w 'if (errno == EINTR) continue;' ''
 mutant quick write-error-ignored $w 'return errno;' 'break;'
 mutant full buffer-kept-after-flush $w 'end_ = begin_;' ''
-mutant quick close-result-ignored src/main.cpp 'if (::close(fd) != 0) {' 'if (::close(fd) != 0 && false) {'
-mutant quick table-left-on-a-standard-descriptor src/main.cpp \
+mutant quick close-result-ignored $w 'return ::close(fd_) == 0 ? 0 : errno;' 'return 0;'
+mutant quick table-left-on-a-standard-descriptor $w \
   'if (fd < 0 || fd > STDERR_FILENO) return fd;' 'return fd;'
-mutant quick room-beyond-the-buffer-granted src/block_writer.h \
+mutant full write-taking-nothing-retried $w 'if (written == 0) return ENOSPC;' ''
+mutant quick room-beyond-the-buffer-granted src/output.h \
   'return size <= static_cast<std::size_t>(limit_ - begin_) && flush();' 'return flush();'
 mutant full write-through-error-ignored $w 'error_ = writeAll(fd_, text);' '(void)writeAll(fd_, text);'
 mutant full message-control-characters-unescaped src/messages.cpp \
   "if (byte >= 0x20 && byte != 0x7F && c != '\\\\') {" 'if (true) {'
 
-# --- the table and its cells, src/cells.h, src/cells.cpp and src/table_writer.cpp
+# --- the table, its cells and its progress, src/cells.h, src/cells.cpp and src/table_writer.cpp
 mutant full line-feed-before-the-first-row src/cells.cpp 'column == 0 && first != 0' 'column == 0 && first >= 0'
 mutant full batch-takes-pairs-past-the-cells-asked src/cells.h \
   '{batchPairs, static_cast<std::uint64_t>(cells - done.cells), pairs - done.pairs}' '{batchPairs, pairs - done.pairs}'
 mutant full last-block-not-flushed src/table_writer.cpp '|| !out.flush()) return false;' ') return false;'
 mutant full npy-without-header src/table_writer.cpp 'settings.format == TableFormat::npy &&' 'settings.format == TableFormat::f32 &&'
+mutant full progress-counts-the-buffer src/table_writer.cpp 'if (out.written() != written) taken = first;' 'taken = first;'
+mutant full progress-beside-the-table-by-name-only src/table_writer.cpp \
+  'if (::isatty(fd) != 0 && ::isatty(other) != 0) return true;' ''
+mutant full progress-line-cut-mid-word src/table_writer.cpp 'if (result.size > limit) result.size = 0;' \
+  'result.size = std::min(result.size, limit);'
 mutant full line-feeds-in-binary src/cells.cpp 'binarySampleSize, false}' 'binarySampleSize, true}'
 mutant full checked-draws-of-rand-not-replayed src/rand_sequence.h \
   'return next_ < taken_.size() ? taken_[next_++] : std::rand();' 'return std::rand();'
@@ -109,7 +116,7 @@ mutant quick tail-drawn-from-the-wrong-pair src/table_writer.cpp 'draws.skip(2 *
 mutant full chunk-write-failure-ignored $t \
   'if (!out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)))) return false;' \
   '(void)out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)));'
-mutant quick no-thread-ends-the-run $t 'if (running.empty()) return {};' 'throw;'
+mutant quick no-thread-ends-the-run $t 'if (running.started() == 0) return {};' 'if (running.started() == 0) std::abort();'
 
 # --- the vector logf and cosf, src/vector_math.cpp and src/math_windows.h
 v=src/vector_math.cpp
@@ -118,19 +125,19 @@ mutant quick window-ignored-below-the-midpoint $v '_mm256_cmpgt_epi64(_mm256_sub
 mutant full last-lane-never-left-to-the-library $v 'packedLanes[lanesInside][lane]' 'packedLanes[lanesInside & 7U][lane]'
 mutant full last-group-results-dropped $v 'std::memcpy(out + first, floats.data(), (count - first) * sizeof(float));' ''
 mutant full a-window-too-narrow src/math_windows.h '143559001' '16'
-mutant full replaced-logf-not-noticed $v 'return own;' 'return true;'
-mutant quick vector-fused-multiply-add $v '_mm_add_ps(means, _mm_mul_ps(deviations, z0))' '_mm_fmadd_ps(deviations, z0, means)'
+mutant full replaced-cosf-not-noticed $v 'libraryOwn("libm.so.6", "cosf", cosf)' 'true'
+mutant full rounding-mode-not-checked $v 'if (std::fegetround() != FE_TONEAREST) return false;' ''
+mutant quick vector-fused-multiply-add $v '_mm_add_ps(means, product)' '_mm_fmadd_ps(deviations, z0, means)'
 mutant full vector-radius-in-single $v \
   '_mm256_sqrt_pd(_mm256_mul_pd(_mm256_set1_pd(-2.0), _mm256_cvtps_pd(_mm_loadu_ps(logarithms + i))));' \
   '_mm256_cvtps_pd(_mm_sqrt_ps(_mm_mul_ps(_mm_set1_ps(-2.0F), _mm_loadu_ps(logarithms + i))));'
 
 # --- the binary formats, src/binary_table.cpp
 b=src/binary_table.cpp
-mutant full bytewise-most-significant-first $b 'static_cast<char>(bits & 0xFFU)' 'static_cast<char>((bits >> 24U) & 0xFFU)'
-mutant full npy-header-length-off-by-one $b 'const std::size_t length = dictionary.size();' \
-  'const std::size_t length = dictionary.size() + 1;'
+mutant full npy-header-length-off-by-one $b 'const std::size_t length = header.size - magic.size() - lengthSize;' \
+  'const std::size_t length = header.size - magic.size() - lengthSize + 1;'
 mutant full npy-data-on-16-bytes $b 'alignment = 64;' 'alignment = 16;'
-mutant full npy-negative-dimension $b 'std::to_string(std::max(count, 0))' 'std::to_string(count)'
+mutant full npy-negative-dimension $b 'std::max(runs, 0), std::max(samplesPerRun, 0)' 'runs, samplesPerRun'
 
 # Every mutant's text must be found exactly once, checked before any build.
 stale=0
