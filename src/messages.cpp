@@ -17,8 +17,8 @@ void Message::append(char c) noexcept {
         text_[size_++] = c;
         return;
     }
-    size_ = std::copy(ellipsis.begin(), ellipsis.end(), text_.begin() + static_cast<std::ptrdiff_t>(size_)) -
-            text_.begin();
+    size_ =
+        std::copy(ellipsis.begin(), ellipsis.end(), text_.begin() + static_cast<std::ptrdiff_t>(size_)) - text_.begin();
     cut_ = true;
 }
 

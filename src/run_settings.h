@@ -41,7 +41,7 @@ struct RunSettings {
     std::int32_t runs = 0;           // rows of the table
     std::int32_t samplesPerRun = 0;  // cells of each row
 
-    std::optional<std::uint32_t> seed;      // the clock's second when empty
+    std::optional<std::uint32_t> seed;  // the clock's second when empty
     // "-" for standard output. Always followed by a null character, as the
     // file's name is handed to the system: a literal or a command-line argument.
     std::string_view output = defaultTableName;

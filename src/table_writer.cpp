@@ -74,6 +74,9 @@ void byteCount(Text& text, std::uint64_t bytes) noexcept {
     text.format(unit == 0 ? "%.0f %s" : "%.3g %s", value, units[unit]);
 }
 
+// Seconds between reports: a line rewritten in place often, lines of their own seldom.
+double defaultInterval(bool rewritten) noexcept { return rewritten ? terminalInterval : plainInterval; }
+
 // Whether the two descriptors are the same file, or both terminals.
 bool sameDestination(int fd, int other) noexcept {
     if (::isatty(fd) != 0 && ::isatty(other) != 0) return true;
@@ -96,7 +99,7 @@ Progress::Progress(int fd, std::int64_t totalCells, int tableFd, double interval
       totalCells_(totalCells),
       terminal_(::isatty(fd) != 0),
       besideTable_(tableFd >= 0 && sameDestination(fd, tableFd)),
-      interval_(interval >= 0.0 ? interval : terminal_ && !besideTable_ ? terminalInterval : plainInterval),
+      interval_(interval >= 0.0 ? interval : defaultInterval(terminal_ && !besideTable_)),
       start_(now()),
       nextReport_(start_ + interval_) {}
 
@@ -126,8 +129,7 @@ Progress::Line Progress::line(std::int64_t cells, std::uint64_t bytes, bool last
     auto writeField = [&](Text& text, std::size_t field) {
         switch (field) {
             case 0:
-                text.format("%lld of %lld cells", static_cast<long long>(cells),
-                            static_cast<long long>(totalCells_));
+                text.format("%lld of %lld cells", static_cast<long long>(cells), static_cast<long long>(totalCells_));
                 break;
             case 1:
                 byteCount(text, bytes);
@@ -268,7 +270,8 @@ bool writeBody(BlockWriter& out, const RunSettings& settings, std::uint32_t seed
 
 bool writeTable(BlockWriter& out, const RunSettings& settings, std::uint32_t seed, Progress* progress,
                 std::uint64_t pairsPerChunk) {
-    if (settings.format == TableFormat::npy && !out.writeThrough(npyHeader(settings.runs, settings.samplesPerRun).view())) {
+    if (settings.format == TableFormat::npy &&
+        !out.writeThrough(npyHeader(settings.runs, settings.samplesPerRun).view())) {
         return false;
     }
     if (!writeBody(out, settings, seed, progress, pairsPerChunk) || !out.flush()) return false;

@@ -38,8 +38,8 @@ struct Free {
 
 struct Slot {
     std::unique_ptr<char, Free> text;  // room for a whole chunk
-    std::uint64_t chunk = 0;       // the chunk it holds, or is free for
-    bool full = false;             // holds its chunk, for the writer
+    std::uint64_t chunk = 0;           // the chunk it holds, or is free for
+    bool full = false;                 // holds its chunk, for the writer
     // Pairs thrown away before `chunk`, as the writer knew them when it freed
     // the slot: all but those in chunks other slots held then.
     std::uint64_t thrownBefore = 0;
@@ -188,11 +188,11 @@ ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint
     // Two buffers a worker: one to fill while the writer writes the other.
     const std::uint64_t threads = std::min<std::uint64_t>({workers, chunks, maxThreads});
     std::array<Slot, 2 * maxThreads> slots;
-    Pipeline pipeline{table, seed, chunkPairs, chunks,
-                      allocateSlots(std::span(slots).first(static_cast<std::size_t>(std::min(2 * threads, chunks))),
-                                    cellsRoom(table.format, static_cast<std::int64_t>(chunkPairs))),
-                      {}, {}};
-    if (pipeline.slots.empty()) return {};
+    const std::span<Slot> allocated =
+        allocateSlots(std::span(slots).first(static_cast<std::size_t>(std::min(2 * threads, chunks))),
+                      cellsRoom(table.format, static_cast<std::int64_t>(chunkPairs)));
+    if (allocated.empty()) return {};
+    Pipeline pipeline{table, seed, chunkPairs, chunks, allocated, {}, {}};
     // No thread: the caller writes the table alone. Fewer: they do the same work.
     const Workers running(pipeline, std::min<std::uint64_t>(threads, pipeline.slots.size()));
     if (running.started() == 0) return {};

@@ -9,9 +9,9 @@
 #include <cstdlib>
 
 // The C library's own allocator, under the names it exports for that.
-extern "C" void* __libc_malloc(std::size_t size);                     // NOLINT(bugprone-reserved-identifier)
-extern "C" void* __libc_calloc(std::size_t count, std::size_t size);  // NOLINT(bugprone-reserved-identifier)
-extern "C" void* __libc_realloc(void* old, std::size_t size);        // NOLINT(bugprone-reserved-identifier)
+extern "C" void* __libc_malloc(std::size_t size);                           // NOLINT(bugprone-reserved-identifier)
+extern "C" void* __libc_calloc(std::size_t count, std::size_t size);        // NOLINT(bugprone-reserved-identifier)
+extern "C" void* __libc_realloc(void* old, std::size_t size);               // NOLINT(bugprone-reserved-identifier)
 extern "C" void* __libc_memalign(std::size_t alignment, std::size_t size);  // NOLINT(bugprone-reserved-identifier)
 
 namespace {
@@ -29,9 +29,7 @@ bool fails() {
 }  // namespace
 
 extern "C" void* malloc(std::size_t size) { return fails() ? nullptr : __libc_malloc(size); }
-extern "C" void* calloc(std::size_t count, std::size_t size) {
-    return fails() ? nullptr : __libc_calloc(count, size);
-}
+extern "C" void* calloc(std::size_t count, std::size_t size) { return fails() ? nullptr : __libc_calloc(count, size); }
 extern "C" void* realloc(void* old, std::size_t size) { return fails() ? nullptr : __libc_realloc(old, size); }
 extern "C" void* memalign(std::size_t alignment, std::size_t size) {
     return fails() ? nullptr : __libc_memalign(alignment, size);

@@ -78,8 +78,8 @@ TEST(ForeignMath, ALogfOrCosfReplacedAtLoadTimeIsTheOneUsed) {
     for (int cell = 0; cell < 2000; ++cell) means += (cell % 1000 == 0 && cell != 0) ? "\n5," : "5,";
     for (const char* shim : {ZERO_LOGF_SHIM_PATH, ZERO_COSF_SHIM_PATH}) {
         for (const std::string threads : {"1", "2"}) {
-            const ToolRun run = runTool(directory.path(), {"-T", threads, "-s", "3", "-q", "-o", "-", "5", "1", "2", "1000"},
-                                        preloading(shim));
+            const ToolRun run = runTool(
+                directory.path(), {"-T", threads, "-s", "3", "-q", "-o", "-", "5", "1", "2", "1000"}, preloading(shim));
             EXPECT_EQ(run.exitStatus, 0);
             EXPECT_TRUE(run.out == means) << shim << ", " << threads << " threads: " << run.out.substr(0, 80);
         }

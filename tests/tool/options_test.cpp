@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
 #include <numeric>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -302,10 +302,9 @@ TEST_F(Options, ProgressBesideTheTableOnATerminalLeavesTheTableWhole) {
     for (const std::string output : {"-", "/dev/stdout", "/dev/tty"}) {
         for (const unsigned short columns : widths) {
             const RawTerminal terminal(columns);
-            const ToolRun result = run({"--progress", "-q", "-s", "4", "-o", output, "0", "1", "3", "5"},
-                                       {.standardOutput = terminal.name(),
-                                        .standardError = terminal.name(),
-                                        .standardOutputControls = true});
+            const ToolRun result = run(
+                {"--progress", "-q", "-s", "4", "-o", output, "0", "1", "3", "5"},
+                {.standardOutput = terminal.name(), .standardError = terminal.name(), .standardOutputControls = true});
             const std::string where = output + " on " + std::to_string(columns) + " columns";
             EXPECT_EQ(result.exitStatus, 0) << where;
             const std::string shown = terminal.shown();
@@ -315,8 +314,8 @@ TEST_F(Options, ProgressBesideTheTableOnATerminalLeavesTheTableWhole) {
             EXPECT_EQ(report.back(), '\n') << where;
             const std::string line = report.substr(0, report.size() - 1);
             EXPECT_LT(line.size(), columns) << where << ": " << line;
-            EXPECT_TRUE(line.empty() || line == "100%" || line == fields.substr(0, 20) ||
-                        line.starts_with(fields) || line.starts_with(fields.substr(0, 22) + "done in "))
+            EXPECT_TRUE(line.empty() || line == "100%" || line == fields.substr(0, 20) || line.starts_with(fields) ||
+                        line.starts_with(fields.substr(0, 22) + "done in "))
                 << where << ": " << line;
             if (columns == 80) {
                 EXPECT_TRUE(line.starts_with(fields)) << where << ": " << line;

@@ -55,7 +55,8 @@ void expectCellsMatchPrintf(const CellWriterVariant& variant, std::span<const fl
         const std::size_t end = expected.find(',', begin) + 1;
         if (actual.compare(begin, end - begin, expected, begin, end - begin) != 0) {
             ADD_FAILURE() << variant.name << " writes bits 0x" << std::hex << std::bit_cast<std::uint32_t>(value)
-                          << " as " << actual.substr(begin, 16) << " instead of " << expected.substr(begin, end - begin);
+                          << " as " << actual.substr(begin, 16) << " instead of "
+                          << expected.substr(begin, end - begin);
             return;
         }
         begin = end;
@@ -97,9 +98,9 @@ TEST_P(CellWriterVariantText, MatchesPrintfOnTheHardCases) {
     std::vector<float> values;
     // Rounding and notation boundaries, the ends of the range, every power of
     // ten and just short of it.
-    for (const float hard : {999999.5F, 9.999995e-5F, 0.0001F, 99999.95F, 999999.0F, 1000000.0F, 9.9999995F,
-                             0.99999995F, 1234565.0F, 0.5F, 1.5e-45F, 3.4028235e38F, 1.17549435e-38F,
-                             std::bit_cast<float>(0x007FFFFFU)}) {
+    for (const float hard :
+         {999999.5F, 9.999995e-5F, 0.0001F, 99999.95F, 999999.0F, 1000000.0F, 9.9999995F, 0.99999995F, 1234565.0F, 0.5F,
+          1.5e-45F, 3.4028235e38F, 1.17549435e-38F, std::bit_cast<float>(0x007FFFFFU)}) {
         addNeighbourhood(values, hard, 64);
     }
     for (int exponent = -45; exponent <= 38; ++exponent) {

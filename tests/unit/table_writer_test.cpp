@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "output.h"
 #include "expected_table.h"
+#include "output.h"
 
 namespace gaussian_noise::testing {
 namespace {
