@@ -17,8 +17,7 @@ void Message::append(char c) noexcept {
         text_[size_++] = c;
         return;
     }
-    size_ =
-        std::copy(ellipsis.begin(), ellipsis.end(), text_.begin() + static_cast<std::ptrdiff_t>(size_)) - text_.begin();
+    for (const char mark : ellipsis) text_[size_++] = mark;
     cut_ = true;
 }
 

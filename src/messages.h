@@ -18,9 +18,9 @@ class Message {
 public:
     Message() = default;
     // NOLINTNEXTLINE(google-explicit-constructor): a message is often plain text
-    Message(std::string_view text) noexcept { *this += text; }
+    Message(std::string_view text) noexcept { *this += text; }  // cppcheck-suppress noExplicitConstructor
     // NOLINTNEXTLINE(google-explicit-constructor)
-    Message(const char* text) noexcept : Message(std::string_view(text)) {}
+    Message(const char* text) noexcept : Message(std::string_view(text)) {}  // cppcheck-suppress noExplicitConstructor
 
     Message& operator+=(std::string_view text) noexcept;
     // `text` in single quotes, each control character and backslash written

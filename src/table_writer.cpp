@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -44,10 +45,12 @@ constexpr double plainInterval = 5.0;      // seconds between plain lines
 struct Text {
     char* at;
     char* end;
-    template <class... Values>
-    void format(const char* pattern, Values... values) noexcept {
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): snprintf formats into the stack buffer
-        const int size = std::snprintf(at, static_cast<std::size_t>(end - at), pattern, values...);
+    // NOLINTNEXTLINE(cert-dcl50-cpp): printf's formats, checked by the compiler, into the stack buffer
+    [[gnu::format(printf, 2, 3)]] void format(const char* pattern, ...) noexcept {
+        std::va_list values;
+        va_start(values, pattern);
+        const int size = std::vsnprintf(at, static_cast<std::size_t>(end - at), pattern, values);
+        va_end(values);
         at += std::clamp<std::ptrdiff_t>(size, 0, end - at - 1);
     }
 };

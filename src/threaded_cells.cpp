@@ -186,8 +186,8 @@ ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint
     if (workers == 0 || chunks < 2) return {};
 
     // Two buffers a worker: one to fill while the writer writes the other.
-    const std::uint64_t threads = std::min<std::uint64_t>({workers, chunks, maxThreads});
-    std::array<Slot, 2 * maxThreads> slots;
+    const auto threads = std::min<std::uint64_t>({workers, chunks, maxThreads});
+    std::array<Slot, std::size_t{2} * maxThreads> slots;
     const std::span<Slot> allocated =
         allocateSlots(std::span(slots).first(static_cast<std::size_t>(std::min(2 * threads, chunks))),
                       cellsRoom(table.format, static_cast<std::int64_t>(chunkPairs)));

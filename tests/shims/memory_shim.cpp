@@ -28,6 +28,8 @@ bool fails() {
 
 }  // namespace
 
+// The C library names the parameters with reserved identifiers.
+// NOLINTBEGIN(readability-inconsistent-declaration-parameter-name)
 extern "C" void* malloc(std::size_t size) { return fails() ? nullptr : __libc_malloc(size); }
 extern "C" void* calloc(std::size_t count, std::size_t size) { return fails() ? nullptr : __libc_calloc(count, size); }
 extern "C" void* realloc(void* old, std::size_t size) { return fails() ? nullptr : __libc_realloc(old, size); }
@@ -41,3 +43,4 @@ extern "C" int posix_memalign(void** result, std::size_t alignment, std::size_t 
     *result = memory;
     return 0;
 }
+// NOLINTEND(readability-inconsistent-declaration-parameter-name)
