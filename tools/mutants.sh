@@ -6,6 +6,7 @@
 #   tools/mutants.sh           every mutant, the equivalent ones too
 #   tools/mutants.sh --quick   13 of them, as CI runs: the generator's, the write
 #                              path's, the threads' and the vector math's
+#   tools/mutants.sh NAME...   the mutants named
 #
 # Each mutant is one exact text replacement in one file. The script stops
 # before building anything when a mutant's text is not found exactly once, so
@@ -16,10 +17,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 quick=false
+chosen=()
 case "${1-}" in
   --quick) quick=true ;;
-  '') ;;
-  *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
+  -*) echo "usage: $0 [--quick | NAME...]" >&2; exit 2 ;;
+  *) chosen=("$@") ;;
 esac
 
 names=() files=() froms=() tos=() reasons=() inQuick=()
@@ -187,6 +189,7 @@ echo "unmutated build and suite: $((SECONDS - start)) s"
 killed=0 survived=0 equivalents=0 failures=0
 for i in "${!names[@]}"; do
   $quick && [[ ${inQuick[i]} == false ]] && continue
+  ((${#chosen[@]} == 0)) || [[ " ${chosen[*]} " == *" ${names[i]} "* ]] || continue
   file=$copy/${files[i]}
   original=$(<"$file")
   printf '%s\n' "${original/"${froms[i]}"/"${tos[i]}"}" >"$file"
