@@ -7,12 +7,15 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
-#if defined(__x86_64__) && defined(GAUSSIAN_NOISE_LIBMVEC)
+#if defined(__x86_64__)
 #include <dlfcn.h>
 #include <gnu/libc-version.h>
 #include <immintrin.h>
+#endif
 
+#if defined(__x86_64__) && defined(GAUSSIAN_NOISE_LIBMVEC)
 #include "math_windows.h"
 
 // The C library's vector log and cos of four doubles (libmvec, the AVX2 variant).
@@ -107,6 +110,13 @@ template <__m256d (*routine)(__m256d), float (*scalar)(float), const Windows& wi
     for (std::size_t i = 0; i < insideCount; ++i) out[inside[i]] = scalar(in[inside[i]]);
 }
 
+float libraryLogf(float x) { return logf(x); }
+float libraryCosf(float x) { return cosf(x); }
+
+#endif
+
+#if defined(__x86_64__)
+
 // The last steps of the arithmetic four samples at a time, each operation
 // the one the scalar arithmetic states, at its precision (and no fused
 // multiply-add: the build contracts nothing); the last few samples by the
@@ -132,9 +142,6 @@ template <__m256d (*routine)(__m256d), float (*scalar)(float), const Windows& wi
     scalarSamples(distribution, logarithms + i, cosines + i, samples + i, count - i);
 }
 
-float libraryLogf(float x) { return logf(x); }
-float libraryCosf(float x) { return cosf(x); }
-
 // Whether `name` in the loaded library `library` is `function`, and so is
 // the name the process resolves: neither replaced at link nor at load time.
 template <class Function>
@@ -148,27 +155,43 @@ bool libraryOwn(const char* library, const char* name, Function* function) {
     return own;
 }
 
-// The processor runs AVX2 and FMA; the C library is the one the windows were
-// derived from; the logf and cosf this program calls are its libm's and the
-// vector log and cos its libmvec's; and the rounding is to nearest, which
-// the windows were derived for (a preloaded library may have set another).
-bool avx2Proven() {
+// The C library whose logf and cosf the vector math gives the bits of.
+constexpr const char* provenLibraryVersion = "2.36";
+
+// The processor runs AVX2 and FMA; the C library is the version the vector
+// math was proven against; the logf and cosf this program calls are its
+// libm's; and the rounding is to nearest, which the proofs were made in (a
+// preloaded library may have set another).
+bool avx2WithTheProvenLibrary() {
     __builtin_cpu_init();
     if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) return false;
-    if (std::strcmp(gnu_get_libc_version(), windowsLibraryVersion) != 0) return false;
+    if (std::strcmp(gnu_get_libc_version(), provenLibraryVersion) != 0) return false;
     if (std::fegetround() != FE_TONEAREST) return false;
-    return libraryOwn("libm.so.6", "logf", logf) && libraryOwn("libm.so.6", "cosf", cosf) &&
-           libraryOwn("libmvec.so.1", "_ZGVdN4v_log", _ZGVdN4v_log) &&
-           libraryOwn("libmvec.so.1", "_ZGVdN4v_cos", _ZGVdN4v_cos);
+    return libraryOwn("libm.so.6", "logf", logf) && libraryOwn("libm.so.6", "cosf", cosf);
 }
 
-constexpr std::array variants{
-    MathVariant{"avx2",
-                avx2Proven,
+#endif
+
+#if defined(__x86_64__) && defined(GAUSSIAN_NOISE_LIBMVEC)
+// ... and the vector log and cos are libmvec's own, of the version the windows were derived from.
+bool libmvecProven() {
+    static_assert(std::string_view(windowsLibraryVersion) == std::string_view(provenLibraryVersion));
+    return avx2WithTheProvenLibrary() && libraryOwn("libmvec.so.1", "_ZGVdN4v_log", _ZGVdN4v_log) &&
+           libraryOwn("libmvec.so.1", "_ZGVdN4v_cos", _ZGVdN4v_cos);
+}
+#endif
+
+// Every variant, the fastest last.
+#if defined(__x86_64__)
+constexpr std::array variants = {
+#if defined(GAUSSIAN_NOISE_LIBMVEC)
+    MathVariant{"avx2-libmvec",
+                libmvecProven,
                 {vectorBatch<_ZGVdN4v_log, libraryLogf, logfWindows>,
                  vectorBatch<_ZGVdN4v_cos, libraryCosf, cosfWindows>, vectorSamples}},
+#endif
+    MathVariant{"avx2-lanes", avx2WithTheProvenLibrary, {laneLogfAvx2, laneCosfAvx2, vectorSamples}},
 };
-
 #else
 constexpr std::array<MathVariant, 0> variants{};
 #endif

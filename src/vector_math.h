@@ -14,6 +14,7 @@
 // batch gathered into one loop.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -29,6 +30,13 @@ struct MathVariant {
 
 // Every vector variant built in (none on processors other than x86-64).
 std::span<const MathVariant> mathVariants();
+
+#if defined(__x86_64__)
+// logf and cosf of a batch by the C library's own algorithms, four lanes at
+// a time (lane_math_avx2.cpp), for the inputs the generator can give them.
+void laneLogfAvx2(const float* in, float* out, std::size_t count) noexcept;
+void laneCosfAvx2(const float* in, float* out, std::size_t count) noexcept;
+#endif
 
 // The math a run uses: the last supported variant, where the processor can
 // run it, the C library is of the version the windows were derived for, and
