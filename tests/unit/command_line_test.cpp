@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <string>
@@ -14,10 +15,11 @@
 namespace gaussian_noise {
 namespace {
 
+// The arguments live on, as a process's do: the settings may view them.
 CommandLine parse(const std::vector<const char*>& words) {
-    std::vector<std::string> storage(words.begin(), words.end());
-    std::vector<char*> arguments(storage.size());
-    std::transform(storage.begin(), storage.end(), arguments.begin(), [](std::string& word) { return word.data(); });
+    static std::deque<std::string> kept;
+    std::vector<char*> arguments;
+    for (const char* word : words) arguments.push_back(kept.emplace_back(word).data());
     return parseCommandLine(arguments);
 }
 
