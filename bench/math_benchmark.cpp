@@ -1,14 +1,17 @@
 // logf and cosf of a batch of the generator's inputs, per input, for the C
 // library's scalar functions and each vector variant this process may use,
-// side by side in one run.
+// side by side in one run; and the check of the lanes on their checkpoints
+// that a process makes once.
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "gaussian_sample.h"
+#include "math_checkpoints.h"
 #include "rand_sequence.h"
 #include "vector_math.h"
 
@@ -43,6 +46,19 @@ void batch(benchmark::State& state, MathBatch function, bool logarithm) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(maxMathBatch));
 }
 
+#if defined(__x86_64__)
+// The check a process makes before it uses the lanes, once per run.
+void checkpoints(benchmark::State& state) {
+    const auto logf = [](float x) { return ::logf(x); };
+    const auto cosf = [](float x) { return ::cosf(x); };
+    for (auto iteration : state) {
+        (void)iteration;
+        benchmark::DoNotOptimize(sameBitsOn(laneLogfAvx2, logf, logfCheckpoints) &&
+                                 sameBitsOn(laneCosfAvx2, cosf, cosfCheckpoints));
+    }
+}
+#endif
+
 [[maybe_unused]] const bool registered = [] {
     auto add = [](const std::string& name, MathBatch log, MathBatch cos) {
         benchmark::RegisterBenchmark(("logf/" + name).c_str(), batch, log, true);
@@ -52,6 +68,11 @@ void batch(benchmark::State& state, MathBatch function, bool logarithm) {
     for (const MathVariant& variant : mathVariants()) {
         if (variant.supported()) add(std::string(variant.name), variant.math.log, variant.math.cos);
     }
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+        benchmark::RegisterBenchmark("checkpoints/avx2-lanes", checkpoints);
+    }
+#endif
     return true;
 }();
 

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -31,6 +32,9 @@ struct MathVariant {
 // Every vector variant built in (none on processors other than x86-64).
 std::span<const MathVariant> mathVariants();
 
+// Whether `batch` gives the bits of `scalar` on each of `inputs` (float bits).
+bool sameBitsOn(MathBatch batch, float (*scalar)(float), std::span<const std::uint32_t> inputs) noexcept;
+
 #if defined(__x86_64__)
 // logf and cosf of a batch by the C library's own algorithms, four lanes at
 // a time (lane_math_avx2.cpp), for the inputs the generator can give them.
@@ -39,9 +43,11 @@ void laneCosfAvx2(const float* in, float* out, std::size_t count) noexcept;
 #endif
 
 // The math a run uses: the last supported variant, where the processor can
-// run it, the C library is of the version the windows were derived for, and
-// the logf and cosf the tool calls are that library's own (not replaced at
-// link or load time); scalarMath everywhere else.
+// run it, the C library is of the version it was proven against, the logf
+// and cosf the tool calls are that library's own (not replaced at link or
+// load time), the rounding is to nearest, and the variant gives the C
+// library's bits on the checkpoints (math_checkpoints.h); scalarMath
+// everywhere else.
 const SampleMath& chosenMath();
 
 }  // namespace gaussian_noise

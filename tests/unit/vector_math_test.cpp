@@ -10,10 +10,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "math_checkpoints.h"
 #include "math_inputs.h"
 
 namespace gaussian_noise {
@@ -90,6 +92,35 @@ INSTANTIATE_TEST_SUITE_P(Variants, VectorMathVariant, ::testing::Range(std::size
 // Where no variant is built in (processors other than x86-64), the scalar
 // functions serve alone and there is nothing to compare.
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(VectorMathVariant);
+
+#if defined(__x86_64__)
+// The check a process makes before it uses the lanes: a scalar function that
+// differs from them on one checkpoint, in its last bit, rejects them.
+// The checkpoint is read at run time: where the compiler knows the input, it
+// works the function out itself, correctly rounded, which is not always the
+// C library's result.
+volatile std::uint32_t logfOffAt = logfCheckpoints[700];
+volatile std::uint32_t cosfOffAt = cosfCheckpoints.back();
+float logfOffAtOneCheckpoint(float x) {
+    const float result = logf(x);
+    return std::bit_cast<std::uint32_t>(x) == logfOffAt ? std::nextafter(result, 0.0F) : result;
+}
+float cosfOffAtOneCheckpoint(float x) {
+    const float result = cosf(x);
+    return std::bit_cast<std::uint32_t>(x) == cosfOffAt ? std::nextafter(result, 2.0F) : result;
+}
+
+TEST(VectorMathCheckpoints, OneDifferenceRejectsTheLanes) {
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) {
+        GTEST_SKIP() << "the lanes need AVX2 and FMA, which this processor lacks";
+    }
+    EXPECT_TRUE(sameBitsOn(laneLogfAvx2, libraryLogf, logfCheckpoints));
+    EXPECT_TRUE(sameBitsOn(laneCosfAvx2, libraryCosf, cosfCheckpoints));
+    EXPECT_FALSE(sameBitsOn(laneLogfAvx2, logfOffAtOneCheckpoint, logfCheckpoints));
+    EXPECT_FALSE(sameBitsOn(laneCosfAvx2, cosfOffAtOneCheckpoint, cosfCheckpoints));
+}
+#endif
 
 }  // namespace
 }  // namespace gaussian_noise
