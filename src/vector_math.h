@@ -1,17 +1,7 @@
 // logf and cosf of a batch at vector speed, bit for bit the C library's on
-// every input the generator can give them.
-//
-// Each input is widened to double and its log or cos taken four at a time
-// by the C library's vector routines (libmvec, AVX2), whose error is a few
-// units of the double's last place. The result rounded to float is the
-// correctly rounded one unless the double lies within that error of a
-// midpoint between two floats; and the C library's logf and cosf differ from
-// the correctly rounded float only where the exact value lies close to such
-// a midpoint, within a distance measured, per binade of the result, on every
-// reachable input (math_windows.h). Where the double lies farther from the
-// midpoint than that window, its float is the C library's result; inside it,
-// the C library's scalar function is called for that input, the inputs of a
-// batch gathered into one loop.
+// every input the generator can give them: the C library's own algorithms,
+// several lanes at a time (lane_math_avx2.cpp), used where a process finds
+// them proven for itself (chosenMath).
 #pragma once
 
 #include <cstddef>

@@ -120,13 +120,17 @@ mutant full chunk-write-failure-ignored $t \
   '(void)out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)));'
 mutant quick no-thread-ends-the-run $t 'if (running.started() == 0) return {};' 'if (running.started() == 0) std::abort();'
 
-# --- the vector logf and cosf, src/vector_math.cpp and src/math_windows.h
+# --- the vector logf and cosf, src/lane_math_avx2.cpp and src/vector_math.cpp
+l=src/lane_math_avx2.cpp
 v=src/vector_math.cpp
-mutant quick window-ignored-below-the-midpoint $v '_mm256_cmpgt_epi64(_mm256_sub_epi64(half, below), window)' \
-  '_mm256_cmpgt_epi64(_mm256_sub_epi64(half, below), _mm256_setzero_si256())'
-mutant full last-lane-never-left-to-the-library $v 'packedLanes[lanesInside][lane]' 'packedLanes[lanesInside & 7U][lane]'
-mutant full last-group-results-dropped $v 'std::memcpy(out + first, floats.data(), (count - first) * sizeof(float));' ''
-mutant full a-window-too-narrow src/math_windows.h '143559001' '16'
+mutant quick logf-lanes-without-a-fused-multiply-add $l '_mm256_fmsub_pd(z, inverseC, _mm256_set1_pd(1.0))' \
+  '_mm256_sub_pd(_mm256_mul_pd(z, inverseC), _mm256_set1_pd(1.0))'
+mutant full cosf-lanes-quadrant-two-not-negated $l '_mm256_and_si256(topBits(n, 62), signBit)' '_mm256_setzero_si256()'
+mutant full cosf-lanes-reduced-without-a-fused-multiply-add $l \
+  '_mm256_fnmadd_pd(_mm256_cvtepi32_pd(n), _mm256_set1_pd(cosfHalfPi), x)' \
+  '_mm256_sub_pd(x, _mm256_mul_pd(_mm256_cvtepi32_pd(n), _mm256_set1_pd(cosfHalfPi)))'
+mutant full last-group-results-dropped $l 'std::memcpy(out + i, group.data(), (count - i) * sizeof(float));' ''
+mutant full checkpoints-not-compared $v 'if (std::bit_cast<std::uint32_t>(out[i]) != std::bit_cast<std::uint32_t>(scalar(in[i]))) return false;' ''
 mutant full replaced-cosf-not-noticed $v 'libraryOwn("libm.so.6", "cosf", cosf)' 'true'
 mutant full rounding-mode-not-checked $v 'if (std::fegetround() != FE_TONEAREST) return false;' ''
 mutant quick vector-fused-multiply-add $v '_mm_add_ps(means, product)' '_mm_fmadd_ps(deviations, z0, means)'

@@ -18,8 +18,9 @@ namespace {
 // The arguments live on, as a process's do: the settings may view them.
 CommandLine parse(const std::vector<const char*>& words) {
     static std::deque<std::string> kept;
-    std::vector<char*> arguments;
-    for (const char* word : words) arguments.push_back(kept.emplace_back(word).data());
+    std::vector<char*> arguments(words.size());
+    std::transform(words.begin(), words.end(), arguments.begin(),
+                   [](const char* word) { return kept.emplace_back(word).data(); });
     return parseCommandLine(arguments);
 }
 
