@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstdlib>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace gaussian_noise {
 
 namespace {
@@ -79,6 +83,75 @@ void RandSequence::refill() noexcept {
     }
     words_[lag - 1] += newest[0];
     next_ = 0;
+}
+
+// Substituting r[i-3] = r[i-6] + r[i-34] twice into r[i] = r[i-3] + r[i-31]
+// gives r[i] = r[i-9] + r[i-31] + r[i-34] + r[i-37], whose nearest word is
+// nine back: any eight words in a row are sums of words already known, one
+// vector of eight sums with AVX2.
+namespace {
+
+constexpr unsigned reach = 37;  // the farthest word the eight-at-a-time relation reads
+
+// Extends `words` (r[j-37] .. r[j-1] in words[0..36], the newer words after
+// them) by `count` words, a multiple of 8, writing each draw (word >> 1)
+// to `draws` too.
+using ExtendByGroups = void (*)(std::uint32_t* words, std::int32_t* draws, std::size_t count) noexcept;
+
+void extendByGroupsPortable(std::uint32_t* words, std::int32_t* draws, std::size_t count) noexcept {
+    for (std::size_t i = reach; i < reach + count; ++i) {
+        words[i] = words[i - 9] + words[i - 31] + words[i - 34] + words[i - 37];
+        draws[i - reach] = static_cast<std::int32_t>(words[i] >> 1U);
+    }
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] inline __m256i loadWords(const std::uint32_t* at) noexcept {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(static_cast<const void*>(at)));
+}
+
+[[gnu::target("avx2")]] void extendByGroupsAvx2(std::uint32_t* words, std::int32_t* draws, std::size_t count) noexcept {
+    for (std::uint32_t* at = words + reach; at < words + reach + count; at += RandSequence::group) {
+        const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(loadWords(at - 9), loadWords(at - 31)),
+                                             _mm256_add_epi32(loadWords(at - 34), loadWords(at - 37)));
+        _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(at)), sum);
+        _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(draws)), _mm256_srli_epi32(sum, 1));
+        draws += RandSequence::group;
+    }
+}
+#endif
+
+ExtendByGroups chooseExtendByGroups() noexcept {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return extendByGroupsAvx2;
+#endif
+    return extendByGroupsPortable;
+}
+
+}  // namespace
+
+std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws) noexcept {
+    // The words handed out last, r[b] .. r[b+30], and the six before them,
+    // from r[j] = r[j+31] - r[j+28]; then as many new ones as the groups take.
+    constexpr std::size_t perCall = 512;  // the draws of the batch step's 256 pairs
+    // Scratch: every word read is written first.
+    std::array<std::uint32_t, reach + perCall> words;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    std::copy(words_.begin(), words_.end(), words.begin() + (reach - lag));
+    for (unsigned j = reach - lag; j-- > 0;) words[j] = words[j + lag] - words[j + lag - tap];
+    static const ExtendByGroups extend = chooseExtendByGroups();
+    std::size_t filled = 0;
+    while (draws.size() - filled >= group) {
+        const std::size_t count = std::min(perCall, (draws.size() - filled) / group * group);
+        extend(words.data(), draws.data() + filled, count);
+        filled += count;
+        // The newest 37 words are the history of the next call's groups.
+        std::copy(words.begin() + static_cast<std::ptrdiff_t>(count),
+                  words.begin() + static_cast<std::ptrdiff_t>(count + reach), words.begin());
+    }
+    std::copy(words.begin() + (reach - lag), words.begin() + reach, words_.begin());
+    next_ = lag;
+    return filled;
 }
 
 void RandSequence::skip(std::uint64_t draws) noexcept {

@@ -29,14 +29,15 @@ public:
         return static_cast<std::int32_t>(words_[next_++] >> 1U);
     }
 
-    // Fills `draws` with the next draws, as that many calls of operator() would.
+    // Fills `draws` with the next draws, as that many calls of operator()
+    // would: the words of this block first, then whole groups of eight at a
+    // time (fillGroups), then the rest a block at a time.
     void fill(std::span<std::int32_t> draws) noexcept {
+        draws = handOut(draws);
+        if (draws.size() >= std::size_t{2} * group) draws = draws.subspan(fillGroups(draws));
         while (!draws.empty()) {
-            if (next_ == lag) refill();
-            const std::size_t size = std::min<std::size_t>(draws.size(), lag - next_);
-            for (std::size_t i = 0; i < size; ++i) draws[i] = static_cast<std::int32_t>(words_[next_ + i] >> 1U);
-            next_ += static_cast<unsigned>(size);
-            draws = draws.subspan(size);
+            refill();
+            draws = handOut(draws);
         }
     }
 
@@ -46,9 +47,25 @@ public:
     static constexpr unsigned lag = 31;  // the older tap, and the number of words kept
     static constexpr unsigned tap = 3;   // the newer tap
 
+    // Draws a vector register of words computes at once.
+    static constexpr std::size_t group = 8;
+
 private:
     // Replaces the words with the next `lag` words of the sequence.
     void refill() noexcept;
+
+    // Hands out as many of this block's words as `draws` takes; returns the rest of it.
+    std::span<std::int32_t> handOut(std::span<std::int32_t> draws) noexcept {
+        const std::size_t size = std::min<std::size_t>(draws.size(), lag - next_);
+        for (std::size_t i = 0; i < size; ++i) draws[i] = static_cast<std::int32_t>(words_[next_ + i] >> 1U);
+        next_ += static_cast<unsigned>(size);
+        return draws.subspan(size);
+    }
+
+    // With every word of the block handed out: fills the longest prefix of
+    // `draws` that is a whole number of groups, eight words at a time, and
+    // leaves the block at the newest of them. Returns the prefix's length.
+    std::size_t fillGroups(std::span<std::int32_t> draws) noexcept;
 
     // Words r[b] .. r[b+30] of the sequence, oldest first. The draws handed
     // out so far end with r[b+next_-1]; the next one is r[b+next_] >> 1, and

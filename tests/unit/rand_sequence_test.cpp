@@ -27,6 +27,24 @@ TEST(RandSequence, GivesTheDrawsOfTheCLibrarysRand) {
     }
 }
 
+// fill() hands out words a block at a time and eight at a time: spans of
+// every length from 1 to 2100 (past the groups' own batch of 512), one
+// after another, each from wherever the last left off.
+TEST(RandSequence, FillGivesTheDrawsOfTheCLibrarysRand) {
+    for (const std::uint32_t seed : {1U, 1733011200U}) {
+        std::srand(seed);
+        RandSequence copy(seed);
+        std::vector<std::int32_t> drawn(2100);
+        std::int64_t checked = 0;
+        for (std::size_t length = 1; length <= drawn.size(); ++length) {
+            copy.fill(std::span(drawn).first(length));
+            for (std::size_t i = 0; i < length; ++i, ++checked) {
+                ASSERT_EQ(drawn[i], std::rand()) << "seed " << seed << ", draw " << checked;
+            }
+        }
+    }
+}
+
 // Distances to skip: the edges of a block of 31 words, both sides of powers
 // of two, and random ones; each from a few places within a block.
 std::vector<std::uint64_t> distancesUpTo(std::uint64_t largest) {
