@@ -17,9 +17,9 @@
 
 #include "cells.h"
 #include "command_line.h"
-#include "table_writer.h"
 #include "gaussian_sample.h"
 #include "rand_sequence.h"
+#include "table_writer.h"
 #include "vector_math.h"
 
 namespace {

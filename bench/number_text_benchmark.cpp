@@ -125,7 +125,8 @@ void cells(benchmark::State& state, const gaussian_noise::CellWriterVariant& var
 // One benchmark per variant this processor supports, on both data sets,
 // and the variant the tool uses in the context lines of the report.
 const bool cellsRegistered = [] {
-    benchmark::AddCustomContext("writeGeneralCells variant", std::string(gaussian_noise::chosenCellWriterVariant().name));
+    benchmark::AddCustomContext("writeGeneralCells variant",
+                                std::string(gaussian_noise::chosenCellWriterVariant().name));
     for (const auto& variant : gaussian_noise::cellWriterVariants()) {
         if (!variant.supported()) continue;
         const std::string name(variant.name);

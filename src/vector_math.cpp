@@ -66,14 +66,17 @@ bool libraryOwn(const char* library, const char* name, Function* function) {
 // The C library whose logf and cosf the vector math gives the bits of.
 constexpr const char* provenLibraryVersion = "2.36";
 
+bool avx2AndFma() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+
 // The processor runs AVX2 and FMA; the C library is the version the vector
 // math was proven against; the logf and cosf this program calls are its
 // libm's; and the rounding is to nearest, which the proofs were made in (a
 // preloaded library may have set another).
 bool avx2WithTheProvenLibrary() {
-    __builtin_cpu_init();
-    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) return false;
-    if (std::strcmp(gnu_get_libc_version(), provenLibraryVersion) != 0) return false;
+    if (!avx2AndFma() || std::strcmp(gnu_get_libc_version(), provenLibraryVersion) != 0) return false;
     if (std::fegetround() != FE_TONEAREST) return false;
     return libraryOwn("libm.so.6", "logf", logf) && libraryOwn("libm.so.6", "cosf", cosf);
 }
@@ -91,7 +94,7 @@ bool lanesProven() {
 // Every variant, the fastest last.
 #if defined(__x86_64__)
 constexpr std::array variants = {
-    MathVariant{"avx2-lanes", lanesProven, {laneLogfAvx2, laneCosfAvx2, vectorSamples}},
+    MathVariant{"avx2-lanes", avx2AndFma, lanesProven, {laneLogfAvx2, laneCosfAvx2, vectorSamples}},
 };
 #else
 constexpr std::array<MathVariant, 0> variants{};

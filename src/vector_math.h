@@ -15,6 +15,7 @@ namespace gaussian_noise {
 
 struct MathVariant {
     std::string_view name;
+    bool (*runnable)();   // whether the processor can run `math`
     bool (*supported)();  // whether this process may use `math`: see below
     SampleMath math;
 };

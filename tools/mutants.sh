@@ -123,12 +123,16 @@ mutant quick no-thread-ends-the-run $t 'if (running.started() == 0) return {};' 
 # --- the vector logf and cosf, src/lane_math_avx2.cpp and src/vector_math.cpp
 l=src/lane_math_avx2.cpp
 v=src/vector_math.cpp
-mutant quick logf-lanes-without-a-fused-multiply-add $l '_mm256_fmsub_pd(z, inverseC, _mm256_set1_pd(1.0))' \
-  '_mm256_sub_pd(_mm256_mul_pd(z, inverseC), _mm256_set1_pd(1.0))'
+mutant quick logf-lanes-table-row-by-the-wrong-bits $l '_mm_srli_epi32(tmp, 19)' '_mm_srli_epi32(tmp, 18)'
 mutant full cosf-lanes-quadrant-two-not-negated $l '_mm256_and_si256(topBits(n, 62), signBit)' '_mm256_setzero_si256()'
-mutant full cosf-lanes-reduced-without-a-fused-multiply-add $l \
+mutant full cosf-lanes-sine-negated-in-the-wrong-quadrants $l '_mm_add_epi32(n, _mm_set1_epi32(1))' 'n'
+equivalent logf-lanes-without-a-fused-multiply-add $l '_mm256_fmsub_pd(z, inverseC, _mm256_set1_pd(1.0))' \
+  '_mm256_sub_pd(_mm256_mul_pd(z, inverseC), _mm256_set1_pd(1.0))' \
+  'z/c - 1 rounded once or twice gives the same float on every reachable input (the exhaustive test)'
+equivalent cosf-lanes-reduced-without-a-fused-multiply-add $l \
   '_mm256_fnmadd_pd(_mm256_cvtepi32_pd(n), _mm256_set1_pd(cosfHalfPi), x)' \
-  '_mm256_sub_pd(x, _mm256_mul_pd(_mm256_cvtepi32_pd(n), _mm256_set1_pd(cosfHalfPi)))'
+  '_mm256_sub_pd(x, _mm256_mul_pd(_mm256_cvtepi32_pd(n), _mm256_set1_pd(cosfHalfPi)))' \
+  'below 2 pi the quadrant is at most 4, and x - n pi/2 rounded once or twice gives the same float on every reachable input'
 mutant full last-group-results-dropped $l 'std::memcpy(out + i, group.data(), (count - i) * sizeof(float));' ''
 mutant full checkpoints-not-compared $v 'if (std::bit_cast<std::uint32_t>(out[i]) != std::bit_cast<std::uint32_t>(scalar(in[i]))) return false;' ''
 mutant full replaced-cosf-not-noticed $v 'libraryOwn("libm.so.6", "cosf", cosf)' 'true'

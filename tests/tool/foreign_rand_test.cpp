@@ -6,13 +6,20 @@
 // vector math.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cfenv>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "expected_table.h"
+#include "math_checkpoints.h"
 #include "run_tool.h"
 
 namespace gaussian_noise::testing {
@@ -70,18 +77,34 @@ TEST(ForeignRand, ARandThatIgnoresSrandStartsTheTableAtItsFirstDraw) {
     EXPECT_EQ(run.out, expectedTable(lcg, 0.5F, 2.0F, 20, 30));
 }
 
-// A logf or cosf that returns 0, each replaced alone, makes every sample the
-// mean: the tool uses the functions the process has, not its vector math.
+// A logf or cosf replaced alone, that differs from the C library's on the
+// one input of the table's first cell (not a checkpoint of the vector math,
+// so that only the check of the functions' addresses can see it): that cell
+// is the mean, the tool calling the functions the process has.
 TEST(ForeignMath, ALogfOrCosfReplacedAtLoadTimeIsTheOneUsed) {
+    std::srand(3);
+    const int first = std::rand();
+    const int second = std::rand();
+    const auto u1 = static_cast<float>(static_cast<double>(first) / 2147483647.0);
+    const float theta = 6.2831855F * static_cast<float>(static_cast<double>(second) / 2147483647.0);
+    const std::string table = expectedTable(3, 5.0F, 1.0F, 2, 1000);
+    const std::string firstCellTheMean = "5," + table.substr(table.find(',') + 1);
+    ASSERT_NE(firstCellTheMean, table);
     const TemporaryDirectory directory;
-    std::string means;
-    for (int cell = 0; cell < 2000; ++cell) means += (cell % 1000 == 0 && cell != 0) ? "\n5," : "5,";
-    for (const char* shim : {ZERO_LOGF_SHIM_PATH, ZERO_COSF_SHIM_PATH}) {
+    for (const auto& [shim, input, checkpoints] :
+         {std::tuple{ZERO_LOGF_SHIM_PATH, u1, std::span<const std::uint32_t>(logfCheckpoints)},
+          std::tuple{ZERO_COSF_SHIM_PATH, theta, std::span<const std::uint32_t>(cosfCheckpoints)}}) {
+        ASSERT_EQ(std::count(checkpoints.begin(), checkpoints.end(), std::bit_cast<std::uint32_t>(input)), 0);
+        std::array<char, 16> bits{};
+        (void)std::snprintf(bits.data(), bits.size(), "%x", std::bit_cast<std::uint32_t>(input));
+        ToolOptions options = preloading(shim);
+        options.environment.push_back(std::string("MATH_SHIM_INPUT=") + bits.data());
         for (const std::string threads : {"1", "2"}) {
-            const ToolRun run = runTool(
-                directory.path(), {"-T", threads, "-s", "3", "-q", "-o", "-", "5", "1", "2", "1000"}, preloading(shim));
+            const ToolRun run =
+                runTool(directory.path(), {"-T", threads, "-s", "3", "-q", "-o", "-", "5", "1", "2", "1000"}, options);
             EXPECT_EQ(run.exitStatus, 0);
-            EXPECT_TRUE(run.out == means) << shim << ", " << threads << " threads: " << run.out.substr(0, 80);
+            EXPECT_TRUE(run.out == firstCellTheMean)
+                << shim << ", " << threads << " threads: " << run.out.substr(0, 80);
         }
     }
 }
