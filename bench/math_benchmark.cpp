@@ -69,7 +69,7 @@ void checkpoints(benchmark::State& state) {
         if (variant.runnable()) add(std::string(variant.name), variant.math.log, variant.math.cos);
     }
 #if defined(__x86_64__)
-    if (mathVariants().back().runnable()) benchmark::RegisterBenchmark("checkpoints/avx2-lanes", checkpoints);
+    if (mathVariants().front().runnable()) benchmark::RegisterBenchmark("checkpoints/avx2-lanes", checkpoints);
 #endif
     return true;
 }();

@@ -84,9 +84,18 @@ bool avx2WithTheProvenLibrary() {
 // ... and the lanes give the C library's bits on every checkpoint, where a
 // C library computed otherwise would differ first: some 3,000 inputs,
 // tens of microseconds.
-bool lanesProven() {
-    return avx2WithTheProvenLibrary() && sameBitsOn(laneLogfAvx2, libraryLogf, logfCheckpoints) &&
-           sameBitsOn(laneCosfAvx2, libraryCosf, cosfCheckpoints);
+template <MathBatch log, MathBatch cos>
+bool lanesGiveTheLibrarysBits() {
+    return sameBitsOn(log, libraryLogf, logfCheckpoints) && sameBitsOn(cos, libraryCosf, cosfCheckpoints);
+}
+bool avx2LanesProven() { return avx2WithTheProvenLibrary() && lanesGiveTheLibrarysBits<laneLogfAvx2, laneCosfAvx2>(); }
+
+bool avx512() {
+    __builtin_cpu_init();
+    return avx2AndFma() && __builtin_cpu_supports("avx512f");
+}
+bool avx512LanesProven() {
+    return avx512() && avx2WithTheProvenLibrary() && lanesGiveTheLibrarysBits<laneLogfAvx512, laneCosfAvx512>();
 }
 
 #endif
@@ -94,7 +103,8 @@ bool lanesProven() {
 // Every variant, the fastest last.
 #if defined(__x86_64__)
 constexpr std::array variants = {
-    MathVariant{"avx2-lanes", avx2AndFma, lanesProven, {laneLogfAvx2, laneCosfAvx2, vectorSamples}},
+    MathVariant{"avx2-lanes", avx2AndFma, avx2LanesProven, {laneLogfAvx2, laneCosfAvx2, vectorSamples}},
+    MathVariant{"avx512-lanes", avx512, avx512LanesProven, {laneLogfAvx512, laneCosfAvx512, vectorSamples}},
 };
 #else
 constexpr std::array<MathVariant, 0> variants{};

@@ -120,8 +120,8 @@ mutant full chunk-write-failure-ignored $t \
   '(void)out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)));'
 mutant quick no-thread-ends-the-run $t 'if (running.started() == 0) return {};' 'if (running.started() == 0) std::abort();'
 
-# --- the vector logf and cosf, src/lane_math_avx2.cpp and src/vector_math.cpp
-l=src/lane_math_avx2.cpp
+# --- the vector logf and cosf, src/lane_math.cpp and src/vector_math.cpp
+l=src/lane_math.cpp
 v=src/vector_math.cpp
 mutant quick logf-lanes-table-row-by-the-wrong-bits $l '_mm_srli_epi32(tmp, 19)' '_mm_srli_epi32(tmp, 18)'
 mutant full cosf-lanes-quadrant-two-not-negated $l '_mm256_and_si256(topBits(n, 62), signBit)' '_mm256_setzero_si256()'
