@@ -91,9 +91,11 @@ void RandSequence::refill() noexcept {
 // vector of eight sums with AVX2.
 namespace {
 
-constexpr unsigned reach = 37;  // the farthest word the eight-at-a-time relation reads
+// The words kept before the new ones: the relation reaches 37 back, and the
+// vector kernel holds five whole groups of eight.
+constexpr unsigned reach = 40;
 
-// Extends `words` (r[j-37] .. r[j-1] in words[0..36], the newer words after
+// Extends `words` (r[j-40] .. r[j-1] in words[0..39], the newer words after
 // them) by `count` words, a multiple of 8, writing each draw (word >> 1)
 // to `draws` too.
 using ExtendByGroups = void (*)(std::uint32_t* words, std::int32_t* draws, std::size_t count) noexcept;
@@ -106,17 +108,40 @@ void extendByGroupsPortable(std::uint32_t* words, std::int32_t* draws, std::size
 }
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] inline __m256i loadWords(const std::uint32_t* at) noexcept {
+[[gnu::target("avx2")]] inline __m256i loadGroup(const std::uint32_t* at) noexcept {
     return _mm256_loadu_si256(static_cast<const __m256i*>(static_cast<const void*>(at)));
 }
 
+// Words s .. s+7 of the sixteen in `older` then `newer`, for s of 1 to 7:
+// two permutes and a blend, so that nothing is read back from memory just
+// after it was stored (a load across two recent stores waits for both).
+template <int s>
+[[gnu::target("avx2")]] inline __m256i wordsFrom(__m256i older, __m256i newer) noexcept {
+    const __m256i place = _mm256_setr_epi32(s & 7, (s + 1) & 7, (s + 2) & 7, (s + 3) & 7, (s + 4) & 7, (s + 5) & 7,
+                                            (s + 6) & 7, (s + 7) & 7);
+    return _mm256_blend_epi32(_mm256_permutevar8x32_epi32(older, place), _mm256_permutevar8x32_epi32(newer, place),
+                              (0xFF << (8 - s)) & 0xFF);
+}
+
 [[gnu::target("avx2")]] void extendByGroupsAvx2(std::uint32_t* words, std::int32_t* draws, std::size_t count) noexcept {
-    for (std::uint32_t* at = words + reach; at < words + reach + count; at += RandSequence::group) {
-        const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(loadWords(at - 9), loadWords(at - 31)),
-                                             _mm256_add_epi32(loadWords(at - 34), loadWords(at - 37)));
-        _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(at)), sum);
-        _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(draws)), _mm256_srli_epi32(sum, 1));
-        draws += RandSequence::group;
+    // The five groups before the next: r[j-40..j-33] .. r[j-8..j-1].
+    __m256i fifth = loadGroup(words);
+    __m256i fourth = loadGroup(words + 8);
+    __m256i third = loadGroup(words + 16);
+    __m256i second = loadGroup(words + 24);
+    __m256i first = loadGroup(words + 32);
+    for (std::size_t done = 0; done < count; done += RandSequence::group) {
+        // r[j+k] = r[j+k-9] + r[j+k-31] + r[j+k-34] + r[j+k-37] for k = 0..7.
+        const __m256i sum =
+            _mm256_add_epi32(_mm256_add_epi32(wordsFrom<7>(second, first), wordsFrom<1>(fourth, third)),
+                             _mm256_add_epi32(wordsFrom<6>(fifth, fourth), wordsFrom<3>(fifth, fourth)));
+        _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(words + reach + done)), sum);
+        _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(draws + done)), _mm256_srli_epi32(sum, 1));
+        fifth = fourth;
+        fourth = third;
+        third = second;
+        second = first;
+        first = sum;
     }
 }
 #endif
@@ -132,7 +157,7 @@ ExtendByGroups chooseExtendByGroups() noexcept {
 }  // namespace
 
 std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws) noexcept {
-    // The words handed out last, r[b] .. r[b+30], and the six before them,
+    // The words handed out last, r[b] .. r[b+30], and the nine before them,
     // from r[j] = r[j+31] - r[j+28]; then as many new ones as the groups take.
     constexpr std::size_t perCall = 512;  // the draws of the batch step's 256 pairs
     // Scratch: every word read is written first.
@@ -145,7 +170,7 @@ std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws) noexcept {
         const std::size_t count = std::min(perCall, (draws.size() - filled) / group * group);
         extend(words.data(), draws.data() + filled, count);
         filled += count;
-        // The newest 37 words are the history of the next call's groups.
+        // The newest 40 words are the history of the next call's groups.
         std::copy(words.begin() + static_cast<std::ptrdiff_t>(count),
                   words.begin() + static_cast<std::ptrdiff_t>(count + reach), words.begin());
     }
