@@ -93,63 +93,44 @@ int writeMessage(int fd, std::string_view text) {
     return EXIT_SUCCESS;
 }
 
-// Text of a few short lines, built in place.
-class Lines {
-public:
-    Lines& operator+=(std::string_view text) noexcept {
-        for (const char c : text) text_.at(size_++) = c;
-        return *this;
-    }
-    Lines& general(float value) noexcept {
-        std::array<char, generalRoom> number{};
-        return *this += std::string_view(number.data(), writeGeneral(number.data(), value));
-    }
-    Lines& decimal(std::int32_t value) noexcept {
-        std::array<char, generalRoom> number{};
-        return *this += std::string_view(number.data(), writeDecimal(number.data(), value));
-    }
-    [[nodiscard]] std::string_view text() const noexcept { return {text_.data(), size_}; }
-
-private:
-    std::array<char, 256> text_{};
-    std::size_t size_ = 0;
-};
+// `value` in the number text of the echo, appended to `text`.
+Message& appendGeneral(Message& text, float value) noexcept {
+    std::array<char, generalRoom> number{};
+    return text += std::string_view(number.data(), writeGeneral(number.data(), value));
+}
 
 // Each value that was not wholly a number, and what it was read as.
 void warnOfNotNumbers(const CommandLine& line) {
     const RunSettings& settings = line.settings;
     for (std::size_t i = 0; i < line.values.size(); ++i) {
         if ((line.notNumbers >> i & 1U) == 0) continue;
-        Lines readAs;
-        switch (i) {
-            case 0:
-                readAs.general(settings.mean);
-                break;
-            case 1:
-                readAs.general(settings.variance);
-                break;
-            case 2:
-                readAs.decimal(settings.runs);
-                break;
-            default:
-                readAs.decimal(settings.samplesPerRun);
-        }
         Message warning(valueNames[i]);
         warning += " ";
         warning.quote(line.values[i]) += i < 2 ? " is not a number" : " is not a whole number";
         warning += "; read as ";
-        warning += readAs.text();
+        switch (i) {
+            case 0:
+                appendGeneral(warning, settings.mean);
+                break;
+            case 1:
+                appendGeneral(warning, settings.variance);
+                break;
+            case 2:
+                warning.number(settings.runs);
+                break;
+            default:
+                warning.number(settings.samplesPerRun);
+        }
         warn(warning);
     }
 }
 
-Lines echoText(const RunSettings& settings) {
-    Lines echo;
-    echo += "Desired Mean: ";
-    echo.general(settings.mean) += "\nDesired Variance: ";
-    echo.general(settings.variance) += "\nDesired number of runs: ";
-    echo.decimal(settings.runs) += "\nDesired number of samples per run: ";
-    echo.decimal(settings.samplesPerRun) += "\n";
+Message echoText(const RunSettings& settings) {
+    Message echo("Desired Mean: ");
+    appendGeneral(echo, settings.mean) += "\nDesired Variance: ";
+    appendGeneral(echo, settings.variance) += "\nDesired number of runs: ";
+    echo.number(settings.runs) += "\nDesired number of samples per run: ";
+    echo.number(settings.samplesPerRun) += "\n";
     return echo;
 }
 
@@ -184,8 +165,7 @@ int run(std::span<char* const> arguments) {
         case Action::help:
             return writeMessage(STDOUT_FILENO, helpText);
         case Action::version: {
-            Lines version;
-            version += programName;
+            Message version(programName);
             version += " " GAUSSIAN_NOISE_VERSION "\n";
             return writeMessage(STDOUT_FILENO, version.text());
         }
