@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "messages.h"
+#include "output.h"
 
 namespace gaussian_noise {
 
@@ -65,6 +66,59 @@ std::optional<std::uint32_t> readWholeNumber(std::string_view text, std::uint32_
     return static_cast<std::uint32_t>(value);
 }
 
+// Reads "K/N" with 1 <= K <= N.
+std::optional<Rows> readPart(std::string_view text) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    constexpr std::uint32_t largest = std::numeric_limits<std::uint32_t>::max();
+    const std::optional<std::uint32_t> part = readWholeNumber(text.substr(0, slash), largest);
+    const std::optional<std::uint32_t> parts = readWholeNumber(text.substr(slash + 1), largest);
+    if (!part || !parts || *part < 1 || *part > *parts) return std::nullopt;
+    return Rows{Rows::Kind::part, *part, *parts};
+}
+
+// Reads "FIRST-LAST" or "FIRST-" with 1 <= FIRST <= LAST; LAST is 0 for the
+// table's end, which is not known yet.
+std::optional<Rows> readRows(std::string_view text) {
+    const std::size_t dash = text.find('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    constexpr std::uint32_t largest = std::numeric_limits<std::int32_t>::max();
+    const std::optional<std::uint32_t> first = readWholeNumber(text.substr(0, dash), largest);
+    const std::string_view lastText = text.substr(dash + 1);
+    const std::optional<std::uint32_t> last = lastText.empty() ? 0 : readWholeNumber(lastText, largest);
+    if (!first || !last || *first < 1 || (*last != 0 && *last < *first)) return std::nullopt;
+    Rows rows;
+    rows.kind = Rows::Kind::range;
+    rows.first = *first;
+    rows.last = *last;
+    return rows;
+}
+
+// Checks the rows asked for against the table's `runs` rows and settles
+// where an open range ends. Empty when they are refused, `error` saying why.
+bool settleRows(RunSettings& settings, Message& error) {
+    Rows& rows = settings.rows;
+    if (rows.kind == Rows::Kind::part && !settings.seed) {
+        error = "option '--part' needs '--seed': parts drawn at different seconds would not fit together";
+        return false;
+    }
+    if (settings.listThrownPairs && !settings.seed) {
+        error = "option '--list-thrown-pairs' needs '--seed': the list is of one seed's table";
+        return false;
+    }
+    if (rows.kind != Rows::Kind::range) return true;
+    const std::int64_t runs = std::max(settings.runs, 0);
+    if (rows.first > runs || rows.last > runs) {
+        error = Message("rows ").number(rows.first) += "-";
+        if (rows.last != 0) error.number(rows.last);
+        error += " pass the end of the table, which has ";
+        error.number(runs) += runs == 1 ? " row" : " rows";
+        return false;
+    }
+    if (rows.last == 0) rows.last = runs;
+    return true;
+}
+
 Message countOutOfRange(std::string_view name, std::string_view text) {
     Message message("number of ");
     message += name;
@@ -72,7 +126,21 @@ Message countOutOfRange(std::string_view name, std::string_view text) {
     return message.quote(text);
 }
 
-enum class Option { help, version, seed, output, quiet, lossless, progress, format, threads };
+enum class Option {
+    help,
+    version,
+    seed,
+    output,
+    quiet,
+    lossless,
+    progress,
+    format,
+    threads,
+    part,
+    rows,
+    thrownPairs,
+    listThrownPairs
+};
 
 struct OptionName {
     std::string_view longName;
@@ -85,11 +153,19 @@ struct OptionName {
 // applyOption(); its letter, if any, makes every argument that begins with '-'
 // and that letter an option, so it must not be one a number can begin with.
 constexpr OptionName optionNames[] = {
-    {"help", 'h', false, Option::help},       {"version", 0, false, Option::version},
-    {"seed", 's', true, Option::seed},        {"output", 'o', true, Option::output},
-    {"quiet", 'q', false, Option::quiet},     {"lossless", 0, false, Option::lossless},
-    {"progress", 0, false, Option::progress}, {"format", 0, true, Option::format},
+    {"help", 'h', false, Option::help},
+    {"version", 0, false, Option::version},
+    {"seed", 's', true, Option::seed},
+    {"output", 'o', true, Option::output},
+    {"quiet", 'q', false, Option::quiet},
+    {"lossless", 0, false, Option::lossless},
+    {"progress", 0, false, Option::progress},
+    {"format", 0, true, Option::format},
     {"threads", 'T', true, Option::threads},
+    {"part", 0, true, Option::part},
+    {"rows", 0, true, Option::rows},
+    {"thrown-pairs", 0, true, Option::thrownPairs},
+    {"list-thrown-pairs", 0, false, Option::listThrownPairs},
 };
 
 // The formats by name, in the order of TableFormat.
@@ -182,6 +258,33 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
             line.error += ", not ";
             line.error.quote(value);
             return false;
+        case Option::part:
+        case Option::rows: {
+            const bool part = name.option == Option::part;
+            if (settings.rows.kind != Rows::Kind::table && (settings.rows.kind == Rows::Kind::part) != part) {
+                line.error = "options '--part' and '--rows' cannot be used together";
+                return false;
+            }
+            const std::optional<Rows> rows = part ? readPart(value) : readRows(value);
+            if (!rows) {
+                line.error = part ? Message("part must be K/N, with 1 <= K <= N, not ")
+                                  : Message("rows must be FIRST-LAST or FIRST-, counted from 1, FIRST <= LAST, not ");
+                line.error.quote(value);
+                return false;
+            }
+            settings.rows = *rows;
+            return true;
+        }
+        case Option::thrownPairs:
+            if (value.empty()) {
+                line.error = Message("option ").quote(typed) += " needs a file name, not ''";
+                return false;
+            }
+            settings.thrownPairs = value;
+            return true;
+        case Option::listThrownPairs:
+            settings.listThrownPairs = true;
+            return true;
     }
     return true;
 }
@@ -270,7 +373,9 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
     if (settings.format != TableFormat::csv && settings.cellText == CellText::lossless) {
         return rejected("option '--lossless' is for text tables only: binary formats are exact already");
     }
-    if (settings.output.empty()) settings.output = defaultTableNameFor(settings.format);
+    if (settings.output.empty()) {
+        settings.output = settings.listThrownPairs ? standardOutputName : defaultTableNameFor(settings.format);
+    }
 
     if (valueCount < values.size()) return rejected(usageText);
     std::array<bool, 4> whole{};
@@ -285,6 +390,7 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
     if (!samplesPerRun) return rejected(countOutOfRange(valueNames[3], values[3]));
     settings.runs = *runs;
     settings.samplesPerRun = *samplesPerRun;
+    if (Message error; !settleRows(settings, error)) return rejected(error);
     for (std::size_t i = 0; i < values.size(); ++i) {
         line.values[i] = values[i];
         if (!whole[i]) line.notNumbers |= 1U << i;

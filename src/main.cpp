@@ -21,7 +21,9 @@
 #include "messages.h"
 #include "number_text.h"
 #include "output.h"
+#include "rand_sequence.h"
 #include "table_writer.h"
+#include "thrown_pairs.h"
 
 namespace {
 
@@ -75,14 +77,33 @@ constexpr std::string_view helpText =
     "                     default 1). The table is the same for every N.\n"
     "                     Where rand() is not glibc's sequence, one thread\n"
     "                     draws from rand() itself.\n"
+    "      --part=K/N     write part K of N of the table: its rows split into N\n"
+    "                     runs in order, as evenly as can be (the first parts one\n"
+    "                     row longer). The parts written one after another are\n"
+    "                     the whole table byte for byte, in every format (the\n"
+    "                     .npy header is part 1's). Needs --seed: parts drawn at\n"
+    "                     different seconds would not fit together\n"
+    "      --rows=FIRST-LAST\n"
+    "                     write rows FIRST to LAST (from 1; FIRST- to the end) as\n"
+    "                     a table of their own; rows past the end are refused\n"
+    "      --list-thrown-pairs\n"
+    "                     write, instead of the table, the list of the pairs of\n"
+    "                     draws it throws away (to standard output, or -o FILE);\n"
+    "                     needs --seed\n"
+    "      --thrown-pairs=FILE\n"
+    "                     read that list rather than scan the draws before the\n"
+    "                     first row: keeps the work of many parts in line with\n"
+    "                     the table's\n"
     "  -h, --help         show this help and exit\n"
     "      --version      show the version and exit\n"
+    "\n"
+    "With --part or --rows the echo is still the whole table's four values.\n"
     "\n"
     "A value that is not wholly a number is read as far as it is one (abc as 0,\n"
     "2.9 runs as 2), with a warning on standard error.\n"
     "\n"
-    "Exit status: 0 on success, 1 if writing standard output or the file\n"
-    "fails, 2 if the command line is rejected.\n";
+    "Exit status: 0 on success, 1 if writing standard output or the file, or\n"
+    "reading a list of thrown pairs, fails, 2 if the command line is rejected.\n";
 
 // Writes text that is not the table to standard output or standard error.
 int writeMessage(int fd, std::string_view text) {
@@ -134,9 +155,58 @@ Message echoText(const RunSettings& settings) {
     return echo;
 }
 
+// The pair of draws the run's first cell comes from: after as many pairs as
+// cells before it, and the pairs thrown away among them, which are scanned
+// for, or read from the list named.
+std::optional<std::uint64_t> firstPairOf(const RunSettings& settings, std::uint32_t seed) {
+    const std::int64_t cell = firstCellOf(settings);
+    if (settings.thrownPairs.empty()) return pairOfCell(seed, cell, drawingThreads(settings));
+    const ListedPair listed = pairOfCellFromList(settings.thrownPairs, seed, cell);
+    if (listed.error.empty() && listed.systemError == 0) return listed.pair;
+    if (listed.error.empty()) {
+        reportSystemError("cannot read", Message().quote(settings.thrownPairs), listed.systemError);
+    } else {
+        report(listed.error);
+    }
+    return std::nullopt;
+}
+
+// Writes the list of the pairs the table throws away to the output.
+int writeThrownPairs(const RunSettings& settings, std::uint32_t seed) {
+    if (!CLibraryRand(seed).followsSequence(seed)) {
+        report("rand() here is not the C library sequence the tool can scan; no list of thrown pairs");
+        return exitFailure;
+    }
+    Output output(settings.output);
+    if (output.fd() < 0) {
+        reportSystemError("cannot open", output.name(), output.openError());
+        return exitFailure;
+    }
+    static std::array<char, std::size_t{1} << 16> buffer;
+    BlockWriter out(output.fd(), buffer);
+    const RunSettings whole = [&] {
+        RunSettings table = settings;
+        table.rows = {};
+        return table;
+    }();
+    if (!writeThrownPairList(out, seed, tableCellCount(whole), drawingThreads(settings))) {
+        reportSystemError("cannot write", output.name(), out.error());
+        return exitFailure;
+    }
+    if (const int error = output.close(); error != 0) {
+        reportSystemError("cannot close", output.name(), error);
+        return exitFailure;
+    }
+    return EXIT_SUCCESS;
+}
+
 // Opens the output, writes the table and closes it, reporting any failure
 // with the output's name.
 int writeOutput(const RunSettings& settings, std::uint32_t seed) {
+    // Where the run's rows begin is settled before the output is opened: a
+    // list that does not fit leaves the file as it was.
+    const std::optional<std::uint64_t> firstPair = firstPairOf(settings, seed);
+    if (!firstPair) return exitFailure;
     Output output(settings.output);
     if (output.fd() < 0) {
         reportSystemError("cannot open", output.name(), output.openError());
@@ -147,7 +217,7 @@ int writeOutput(const RunSettings& settings, std::uint32_t seed) {
 
     static std::array<char, std::size_t{1} << 20> buffer;
     BlockWriter out(output.fd(), buffer);
-    if (!writeTable(out, settings, seed, progress ? &*progress : nullptr)) {
+    if (!writeTable(out, settings, seed, *firstPair, progress ? &*progress : nullptr)) {
         if (progress) progress->interrupt();
         reportSystemError("cannot write", output.name(), out.error());
         return exitFailure;
@@ -177,6 +247,7 @@ int run(std::span<char* const> arguments) {
     }
     const RunSettings& settings = line.settings;
     warnOfNotNumbers(line);
+    if (settings.listThrownPairs) return writeThrownPairs(settings, *settings.seed);
     // Binary bytes would garble a terminal and help nobody: a binary table
     // goes to a file or a pipe, and is refused before anything is written.
     if (settings.format != TableFormat::csv && isTerminal(settings.output)) {

@@ -44,6 +44,23 @@ public:
     // Moves on as if operator() had been called `draws` times.
     void skip(std::uint64_t draws) noexcept;
 
+    // Moves on a pair of draws at a time, over at most `pairs` pairs, and
+    // stops just after the first pair whose first draw is 0 (the pair a
+    // sample is never made from). Returns the pairs passed before that one,
+    // `pairs` where there is none. Counts pairs from where the sequence
+    // stands, which must be between two pairs. Whole groups of four pairs
+    // are scanned at vector speed, without handing out a draw.
+    std::uint64_t findThrownPair(std::uint64_t pairs) noexcept;
+
+    // Moves each of eight sequences on by `pairs` pairs (a multiple of
+    // `lag`), side by side in the lanes of vector registers where the
+    // processor has them, without handing out a draw. Returns which of them
+    // may have passed a pair whose first draw is 0: bit k for sequences[k],
+    // set for each that did (and, once in about 2^31 pairs, for one whose
+    // second draw was 0: findThrownPair tells). Each sequence must stand
+    // where it did after a multiple of `lag` pairs from srand.
+    static unsigned advanceSideBySide(std::span<RandSequence, 8> sequences, std::uint64_t pairs) noexcept;
+
     static constexpr unsigned lag = 31;  // the older tap, and the number of words kept
     static constexpr unsigned tap = 3;   // the newer tap
 
@@ -53,6 +70,9 @@ public:
 private:
     // Replaces the words with the next `lag` words of the sequence.
     void refill() noexcept;
+    // At a block's start with none of its words handed out (next_ 0): holds
+    // the block before it instead, all handed out, as refill() leaves it.
+    void stepBackToBlockEnd() noexcept;
 
     // Hands out as many of this block's words as `draws` takes; returns the rest of it.
     std::span<std::int32_t> handOut(std::span<std::int32_t> draws) noexcept {

@@ -35,6 +35,18 @@ constexpr std::string_view defaultTableNameFor(TableFormat format) {
 // The most threads --threads takes.
 inline constexpr unsigned maxThreads = 256;
 
+// Which rows of the table (the one its seed and four values define) a run
+// writes: all of them; one part, the parts written one after another being
+// the table byte for byte; or a range of rows as a table of its own.
+struct Rows {
+    enum class Kind { table, part, range };
+    Kind kind = Kind::table;
+    std::uint32_t part = 1;   // part: `part` of `parts`, from 1
+    std::uint32_t parts = 1;  // the rows split as evenly as can be, the longer parts first
+    std::int64_t first = 1;   // range: rows `first` .. `last`, counted from 1, both written
+    std::int64_t last = 0;
+};
+
 struct RunSettings {
     float mean = 0.0F;
     float variance = 0.0F;
@@ -50,6 +62,12 @@ struct RunSettings {
     TableFormat format = TableFormat::csv;
     bool progress = false;  // report progress on standard error
     unsigned threads = 1;   // that draw the table; 0 for one per processor the process may run on
+    Rows rows;
+    // A list of the pairs the table throws away, written by an earlier run
+    // (listThrownPairs): read instead of scanning for them. Empty for none;
+    // else null-terminated, as output is.
+    std::string_view thrownPairs;
+    bool listThrownPairs = false;  // write that list instead of a table
 };
 
 }  // namespace gaussian_noise

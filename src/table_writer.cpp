@@ -21,9 +21,37 @@ namespace gaussian_noise {
 
 // --- What the table is -----------------------------------------------------
 
+RowSpan rowSpan(const RunSettings& settings) {
+    const std::int64_t runs = std::max(settings.runs, 0);
+    const Rows& rows = settings.rows;
+    switch (rows.kind) {
+        case Rows::Kind::part: {
+            // The first runs % parts parts hold one row more than the others.
+            const std::int64_t shortest = runs / rows.parts;
+            const std::int64_t longer = runs % rows.parts;
+            const std::int64_t before = rows.part - 1;
+            return {before * shortest + std::min(before, longer), shortest + (before < longer ? 1 : 0)};
+        }
+        case Rows::Kind::range:
+            return {rows.first - 1, rows.last - rows.first + 1};
+        case Rows::Kind::table:
+            break;
+    }
+    return {0, runs};
+}
+
 std::int64_t tableCellCount(const RunSettings& settings) {
-    if (settings.runs <= 0 || settings.samplesPerRun <= 0) return 0;
-    return std::int64_t{settings.runs} * settings.samplesPerRun;
+    if (settings.samplesPerRun <= 0) return 0;
+    return rowSpan(settings).count * settings.samplesPerRun;
+}
+
+unsigned drawingThreads(const RunSettings& settings) {
+    return settings.threads == 0 ? std::min(availableProcessors(), maxThreads) : settings.threads;
+}
+
+std::int64_t firstCellOf(const RunSettings& settings) {
+    if (settings.samplesPerRun <= 0) return 0;
+    return rowSpan(settings).first * settings.samplesPerRun;
 }
 
 Table tableOf(const RunSettings& settings) {
@@ -229,9 +257,9 @@ bool writeCellsFrom(BlockWriter& out, const Table& table, Draws& draws, std::int
 }
 
 // The line feeds between the rows of a table whose rows hold no cells.
-bool writeEmptyRows(BlockWriter& out, const RunSettings& settings, const CellFormat& format) {
+bool writeEmptyRows(BlockWriter& out, std::int64_t rows, const CellFormat& format) {
     if (!format.rowSeparators) return true;
-    std::int64_t left = std::int64_t{settings.runs} - 1;
+    std::int64_t left = rows - 1;
     while (left > 0) {
         const std::int64_t piece = std::min(cellsPerPiece, left);
         if (!out.makeRoom(static_cast<std::size_t>(piece))) return false;
@@ -243,11 +271,26 @@ bool writeEmptyRows(BlockWriter& out, const RunSettings& settings, const CellFor
     return true;
 }
 
-// Everything after the header.
-bool writeBody(BlockWriter& out, const RunSettings& settings, std::uint32_t seed, Progress* progress,
-               std::uint64_t pairsPerChunk) {
+// Passes over the pairs of `cells` cells, thrown pairs included, drawing them.
+void passCells(CLibraryRand& rand, std::int64_t cells) {
+    std::array<std::int32_t, 2> pair{};
+    for (std::int64_t passed = 0; passed < cells;) {
+        rand.fill(pair);
+        if (pair[0] != 0) ++passed;
+    }
+}
+
+// Everything after the header: the rows, with a line feed before them where
+// they are a part that does not begin the table.
+bool writeBody(BlockWriter& out, const RunSettings& settings, std::uint32_t seed, std::uint64_t firstPair,
+               Progress* progress, std::uint64_t pairsPerChunk) {
     const Table table = tableOf(settings);
-    const unsigned threads = settings.threads == 0 ? std::min(availableProcessors(), maxThreads) : settings.threads;
+    const RowSpan rows = rowSpan(settings);
+    if (settings.rows.kind == Rows::Kind::part && rows.first > 0 && rows.count > 0 && table.format.rowSeparators &&
+        !out.writeThrough("\n")) {
+        return false;
+    }
+    const unsigned threads = drawingThreads(settings);
     CLibraryRand rand(seed);
     const bool copyServes = rand.followsSequence(seed);
     if (!copyServes && threads > 1) {
@@ -255,29 +298,52 @@ bool writeBody(BlockWriter& out, const RunSettings& settings, std::uint32_t seed
             "rand() here is not the C library sequence the tool can split between threads; "
             "writing the table in one thread");
     }
-    if (table.cells == 0) return writeEmptyRows(out, settings, table.format);
-    if (!copyServes) return writeCellsFrom(out, table, rand, 0, progress);
+    if (table.cells == 0) return writeEmptyRows(out, rows.count, table.format);
+    if (!copyServes) {
+        passCells(rand, firstCellOf(settings));
+        return writeCellsFrom(out, table, rand, 0, progress);
+    }
 
     RandSequence draws(seed);
     std::int64_t first = 0;
+    std::uint64_t pairs = 0;
     if (threads > 1) {
-        const ThreadedCells threaded = writeThreadedCells(out, table, seed, threads, pairsPerChunk, progress);
+        const ThreadedCells threaded =
+            writeThreadedCells(out, table, seed, firstPair, threads, pairsPerChunk, progress);
         if (!threaded.written) return false;
         first = threaded.cells;
-        draws.skip(2 * threaded.pairs);
+        pairs = threaded.pairs;
     }
+    draws.skip(2 * (firstPair + pairs));
     return writeCellsFrom(out, table, draws, first, progress);
+}
+
+// The .npy header the run begins with: the whole table's for the table and
+// its first part, a range's own shape for a range, none for later parts.
+bool writeHeader(BlockWriter& out, const RunSettings& settings) {
+    if (settings.format != TableFormat::npy) return true;
+    const Rows& rows = settings.rows;
+    switch (rows.kind) {
+        case Rows::Kind::part:
+            if (rows.part != 1) return true;
+            break;
+        case Rows::Kind::range:
+            return out.writeThrough(
+                npyHeader(static_cast<std::int32_t>(rowSpan(settings).count), settings.samplesPerRun).view());
+        case Rows::Kind::table:
+            break;
+    }
+    return out.writeThrough(npyHeader(settings.runs, settings.samplesPerRun).view());
 }
 
 }  // namespace
 
-bool writeTable(BlockWriter& out, const RunSettings& settings, std::uint32_t seed, Progress* progress,
-                std::uint64_t pairsPerChunk) {
-    if (settings.format == TableFormat::npy &&
-        !out.writeThrough(npyHeader(settings.runs, settings.samplesPerRun).view())) {
+bool writeTable(BlockWriter& out, const RunSettings& settings, std::uint32_t seed, std::uint64_t firstPair,
+                Progress* progress, std::uint64_t pairsPerChunk) {
+    if (!writeHeader(out, settings) || !writeBody(out, settings, seed, firstPair, progress, pairsPerChunk) ||
+        !out.flush()) {
         return false;
     }
-    if (!writeBody(out, settings, seed, progress, pairsPerChunk) || !out.flush()) return false;
     if (progress != nullptr) progress->finish(tableCellCount(settings), out.written());
     return true;
 }

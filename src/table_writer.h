@@ -16,8 +16,22 @@
 
 namespace gaussian_noise {
 
-// The cells of the table: 0 when either count is 0 or less.
+// The rows a run writes: the first (counted from 0 in the whole table) and how many.
+struct RowSpan {
+    std::int64_t first = 0;
+    std::int64_t count = 0;
+};
+RowSpan rowSpan(const RunSettings& settings);
+
+// The cells the run writes (all the table's, a part's or a range's): 0 when
+// either count is 0 or less.
 std::int64_t tableCellCount(const RunSettings& settings);
+
+// The threads the run draws (and scans) with.
+unsigned drawingThreads(const RunSettings& settings);
+
+// The index, in the whole table, of the first cell the run writes.
+std::int64_t firstCellOf(const RunSettings& settings);
 
 // The table the settings ask for, as its writers see it.
 Table tableOf(const RunSettings& settings);
@@ -78,13 +92,15 @@ private:
 
 // Seeds the C library's rand() with srand(seed) and writes the table the
 // settings ask for through `out`, telling `progress` (when given) how far it
-// got. The draws are rand()'s; where the tool's copy of its sequence gives
+// got. `firstPair` is the pair of draws after srand(seed) that the run's
+// first cell is drawn from: pairOfCell(seed, firstCellOf(settings)), 0 for
+// the whole table. The draws are rand()'s; where the tool's copy of its sequence gives
 // the same draws, the copy stands in for it, in as many threads as the
 // settings ask (chunks of `pairsPerChunk` pairs each), and where it does not,
 // rand() is drawn from in one thread, with a word on standard error when more
 // were asked for. Stops at the first failed write; false then, and
 // out.error() tells why.
-bool writeTable(BlockWriter& out, const RunSettings& settings, std::uint32_t seed, Progress* progress = nullptr,
-                std::uint64_t pairsPerChunk = defaultPairsPerChunk);
+bool writeTable(BlockWriter& out, const RunSettings& settings, std::uint32_t seed, std::uint64_t firstPair = 0,
+                Progress* progress = nullptr, std::uint64_t pairsPerChunk = defaultPairsPerChunk);
 
 }  // namespace gaussian_noise

@@ -20,10 +20,11 @@
 namespace gaussian_noise {
 namespace {
 
-// Chunk c is pairs c*P .. c*P+P-1 of the sequence (P pairs per chunk), and
+// Chunk c is pairs F+c*P .. F+c*P+P-1 of the sequence (P pairs per chunk, F
+// the pair of the run's first cell), and
 // its cells are the samples of those pairs not thrown away: it never reaches
 // into the next chunk. Where its rows break depends on its first cell's
-// index, c*P less the pairs thrown away before it, which only the chunks
+// index, c*P less the pairs thrown away since F, which only the chunks
 // before it can tell. The writer learns that index exactly as it takes the
 // chunks in order. A worker lays its chunk out with the count of thrown pairs
 // the writer knew when it freed the worker's buffer (every chunk up to one
@@ -50,6 +51,7 @@ struct Slot {
 struct Pipeline {
     const Table& table;
     std::uint32_t seed;
+    std::uint64_t firstPair;  // of the sequence, that chunk 0 begins with
     std::uint64_t pairsPerChunk;
     std::uint64_t chunks;
     std::span<Slot> slots;
@@ -68,7 +70,8 @@ DrawnCells drawChunk(char* text, const Pipeline& pipeline, RandSequence& sequenc
 // A worker: takes the chunks in turn and fills their buffers.
 void drawChunks(Pipeline& pipeline) {
     RandSequence sequence(pipeline.seed);
-    std::uint64_t position = 0;  // pairs drawn so far; a worker's chunks only go forward
+    std::uint64_t position = 0;  // pairs drawn so far, less firstPair; a worker's chunks only go forward
+    sequence.skip(2 * pipeline.firstPair);
     for (;;) {
         std::uint64_t chunk = 0;
         Slot* slot = nullptr;
@@ -105,7 +108,7 @@ bool writeChunks(BlockWriter& out, Pipeline& pipeline, Progress* progress, Threa
         const std::uint64_t firstPair = chunk * pipeline.pairsPerChunk;
         if (slot.first != done.cells) {  // a pair thrown away since moved the chunk's cells
             RandSequence sequence(pipeline.seed);
-            sequence.skip(2 * firstPair);
+            sequence.skip(2 * (pipeline.firstPair + firstPair));
             slot.drawn = drawChunk(slot.text.get(), pipeline, sequence, done.cells);
         }
         const char* text = slot.text.get();
@@ -179,8 +182,8 @@ private:
 
 }  // namespace
 
-ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint32_t seed, unsigned workers,
-                                 std::uint64_t pairsPerChunk, Progress* progress) {
+ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint32_t seed, std::uint64_t firstPair,
+                                 unsigned workers, std::uint64_t pairsPerChunk, Progress* progress) {
     const std::uint64_t chunkPairs = std::max<std::uint64_t>(pairsPerChunk, 1);
     const std::uint64_t chunks = (static_cast<std::uint64_t>(table.cells) + chunkPairs - 1) / chunkPairs;
     if (workers == 0 || chunks < 2) return {};
@@ -192,7 +195,7 @@ ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint
         allocateSlots(std::span(slots).first(static_cast<std::size_t>(std::min(2 * threads, chunks))),
                       cellsRoom(table.format, static_cast<std::int64_t>(chunkPairs)));
     if (allocated.empty()) return {};
-    Pipeline pipeline{table, seed, chunkPairs, chunks, allocated, {}, {}};
+    Pipeline pipeline{table, seed, firstPair, chunkPairs, chunks, allocated, {}, {}};
     // No thread: the caller writes the table alone. Fewer: they do the same work.
     const Workers running(pipeline, std::min<std::uint64_t>(threads, pipeline.slots.size()));
     if (running.started() == 0) return {};

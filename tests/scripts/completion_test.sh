@@ -56,9 +56,11 @@ expect() {
   fi
 }
 
-all_options="--format= --help --lossless --output= --progress --quiet --seed= --threads= --version -T -h -o -q -s"
+all_options="--format= --help --list-thrown-pairs --lossless --output= --part= --progress --quiet --rows= --seed= --threads= --thrown-pairs= --version -T -h -o -q -s"
 expect "gaussian_noise -" "$all_options"
-expect "gaussian_noise --" "--format= --help --lossless --output= --progress --quiet --seed= --threads= --version"
+expect "gaussian_noise --" "--format= --help --list-thrown-pairs --lossless --output= --part= --progress --quiet --rows= --seed= --threads= --thrown-pairs= --version"
+expect "gaussian_noise --part " ""
+expect "gaussian_noise --thrown-pairs no" "notes.txt"
 expect "gaussian_noise --format=" "csv f32 npy"
 expect "gaussian_noise --format n" "npy"
 expect "gaussian_noise --ou" "--output="

@@ -181,6 +181,23 @@ if timeout 60 sbatch --quiet --wait --array=0 "$job_file" "$base" "${values[@]}"
 fi
 grep -q "noise_$base.csv" slurm-*.out || fail "the failed task did not name its file: $(cat slurm-*.out)"
 
+# One table over an array job, one part a task (examples/one_table.sh):
+# joined, it is the table of one plain run. Seed 22312356 throws away the
+# pair of cell 18, the first cell of part 3 of 7 here.
+one_table=$(dirname "$job_file")/one_table.sh
+cd "$work/tables"
+CPUS=1 timeout 90 sh "$one_table" 22312356 7 1.7 3.3 20 3 one.csv ||
+  { show_logs; fail "one_table.sh failed: $(cat one.csv.join.out one.csv.parts/*.out 2>&1)"; }
+gaussian_noise --quiet --seed=22312356 --output=- 1.7 3.3 20 3 | cmp - one.csv
+[[ ! -e one.csv.parts ]] || fail "one_table.sh left its parts behind"
+# A part that cannot be written fails the script, and no table is joined.
+mkdir -p two.csv.parts/part_3.writing  # where task 3 writes: it cannot
+if CPUS=1 timeout 90 sh "$one_table" 22312356 7 1.7 3.3 20 3 two.csv; then
+  fail "one_table.sh succeeded though part 3 could not be written"
+fi
+[[ ! -e two.csv ]] || fail "a table was joined without its part 3"
+grep -q "part 3 of 7 is missing" two.csv.join.out || fail "the join did not name the missing part: $(cat two.csv.join.out)"
+
 cd /
 stop_cluster
 # Nothing the daemons started may outlive them: a job step ends within a few
@@ -194,4 +211,5 @@ done
 for port in "$controller_port" "$node_port"; do
   ! listening "$port" || fail "port $port is still listening"
 done
-echo "4 tables, each the table of its seed, all distinct; an unwritable table fails the job"
+echo "4 tables, each the table of its seed, all distinct; an unwritable table fails the job;" \
+  "one table in 7 parts joined is the plain run's, and a part that cannot be written fails it"

@@ -202,13 +202,17 @@ TEST_F(EndToEnd, HelpAndManPageNameTheSameArgumentsOptionsAndStatuses) {
                                    "--threads",
                                    "0 to 256",
                                    "4294967295",
-                                   "--seed=$(date +%s)"}) {
+                                   "--seed=$(date +%s)",
+                                   "--part",
+                                   "--rows",
+                                   "--list-thrown-pairs",
+                                   "--thrown-pairs"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
         EXPECT_NE(man.find(word), std::string::npos) << word;
         EXPECT_NE(readme.find(word), std::string::npos) << word;
     }
-    EXPECT_NE(help.find("Exit status: 0 on success, 1 if writing standard output or the file\nfails, 2 if the command "
-                        "line is rejected"),
+    EXPECT_NE(help.find("Exit status: 0 on success, 1 if writing standard output or the file, or\nreading a list of "
+                        "thrown pairs, fails, 2 if the command line is rejected"),
               std::string::npos);
     EXPECT_NE(man.find(".SH EXIT STATUS\n.TP\n.B 0\n"), std::string::npos);
 }

@@ -74,7 +74,7 @@ TEST(Progress, CountsOnlyWhatTheSystemTook) {
     settings.samplesPerRun = 5'000;
     std::array<char, 1 << 20> buffer{};
     BlockWriter out(full, buffer);
-    EXPECT_FALSE(writeTable(out, settings, 1, &progress));
+    EXPECT_FALSE(writeTable(out, settings, 1, 0, &progress));
     ::close(reports[1]);
     std::string shown(4096, '\0');
     shown.resize(static_cast<std::size_t>(std::max<ssize_t>(::read(reports[0], shown.data(), shown.size()), 0)));

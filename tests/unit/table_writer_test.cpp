@@ -67,7 +67,7 @@ std::string threadedTable(const RunSettings& settings, std::uint32_t seed, unsig
     BlockWriter out(file.fd(), buffer);
     RunSettings threaded = settings;
     threaded.threads = workers;
-    EXPECT_TRUE(writeTable(out, threaded, seed, nullptr, pairsPerChunk));
+    EXPECT_TRUE(writeTable(out, threaded, seed, 0, nullptr, pairsPerChunk));
     return file.content();
 }
 
