@@ -4,7 +4,7 @@
 # reports which faults no test catches.
 #
 #   tools/mutants.sh           every mutant, the equivalent ones too
-#   tools/mutants.sh --quick   13 of them, as CI runs: the generator's, the write
+#   tools/mutants.sh --quick   14 of them, as CI runs: the generator's, the write
 #                              path's, the threads' and the vector math's
 #   tools/mutants.sh NAME...   the mutants named
 #
@@ -99,8 +99,10 @@ mutant full message-control-characters-unescaped src/messages.cpp \
 mutant full line-feed-before-the-first-row src/cells.cpp 'column == 0 && first != 0' 'column == 0 && first >= 0'
 mutant full batch-takes-pairs-past-the-cells-asked src/cells.h \
   '{batchPairs, static_cast<std::uint64_t>(cells - done.cells), pairs - done.pairs}' '{batchPairs, pairs - done.pairs}'
-mutant full last-block-not-flushed src/table_writer.cpp '|| !out.flush()) return false;' ') return false;'
-mutant full npy-without-header src/table_writer.cpp 'settings.format == TableFormat::npy &&' 'settings.format == TableFormat::f32 &&'
+mutant full last-block-not-flushed src/table_writer.cpp '||
+        !out.flush()) {' ') {'
+mutant full npy-without-header src/table_writer.cpp 'if (settings.format != TableFormat::npy) return true;' \
+  'if (settings.format != TableFormat::f32) return true;'
 mutant full progress-counts-the-buffer src/table_writer.cpp 'if (out.written() != written) taken = first;' 'taken = first;'
 mutant full progress-beside-the-table-by-name-only src/table_writer.cpp \
   'if (::isatty(fd) != 0 && ::isatty(other) != 0) return true;' ''
@@ -113,12 +115,19 @@ mutant full checked-draws-of-rand-not-replayed src/rand_sequence.h \
 # --- the threaded table, src/threaded_cells.cpp and src/table_writer.cpp
 t=src/threaded_cells.cpp
 mutant quick chunk-not-drawn-again-where-a-thrown-pair-moved-it $t 'if (slot.first != done.cells) {' 'if (false) {'
-mutant quick tail-drawn-from-the-wrong-pair src/table_writer.cpp 'draws.skip(2 * threaded.pairs);' \
-  'draws.skip(2 * threaded.pairs + 2);'
+mutant quick tail-drawn-from-the-wrong-pair src/table_writer.cpp 'draws.skip(2 * (firstPair + pairs));' \
+  'draws.skip(2 * (firstPair + pairs) + 2);'
 mutant full chunk-write-failure-ignored $t \
   'if (!out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)))) return false;' \
   '(void)out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)));'
 mutant quick no-thread-ends-the-run $t 'if (running.started() == 0) return {};' 'if (running.started() == 0) std::abort();'
+
+# --- parts and ranges of a table, src/thrown_pairs.cpp and src/rand_sequence.cpp
+mutant quick thrown-pairs-before-a-part-not-counted src/thrown_pairs.cpp '        pair += thrown;' '        pair += 0;'
+mutant full lanes-never-report-a-thrown-pair src/rand_sequence.cpp 'if (least[k] >> 1U == 0) mayHavePassed' \
+  'if (false) mayHavePassed'
+mutant full part-without-the-line-feed-before-it src/table_writer.cpp '!out.writeThrough("\n")) {' \
+  '!out.writeThrough("")) {'
 
 # --- the vector logf and cosf, src/lane_math.cpp and src/vector_math.cpp
 l=src/lane_math.cpp

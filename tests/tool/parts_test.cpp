@@ -106,7 +106,7 @@ TEST_F(Parts, ARangeOfRowsIsATableOfItsOwn) {
         0);
     const std::string npy = text("range.npy");
     EXPECT_NE(npy.substr(0, 128).find("'shape': (3, 1)"), std::string::npos) << npy.substr(0, 128);
-    EXPECT_EQ(npy.substr(128), referenceSingles(late.seed, 1.7F, 3.3F, 410218).substr(4 * 410215));
+    EXPECT_EQ(npy.substr(128), referenceSingles(late.seed, 1.7F, 3.3F, 410218).substr(std::size_t{4} * 410215));
 }
 
 TEST_F(Parts, BadRowsAreRefusedAndLeaveTheFileAlone) {
