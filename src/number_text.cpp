@@ -306,9 +306,5 @@ char* writeDecimal(char* out, std::int32_t value) noexcept {
     return std::to_chars(out, out + maxDecimalLength, value).ptr;
 }
 
-char* writeShortest(char* out, float value) noexcept {
-    // The standard library's shortest round-trip text; the room always suffices.
-    return std::to_chars(out, out + shortestRoom, value).ptr;
-}
 
 }  // namespace gaussian_noise
