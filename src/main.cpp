@@ -171,25 +171,19 @@ std::optional<std::uint64_t> firstPairOf(const RunSettings& settings, std::uint3
     return std::nullopt;
 }
 
-// Writes the list of the pairs the table throws away to the output.
-int writeThrownPairs(const RunSettings& settings, std::uint32_t seed) {
-    if (!CLibraryRand(seed).followsSequence(seed)) {
-        report("rand() here is not the C library sequence the tool can scan; no list of thrown pairs");
-        return exitFailure;
-    }
-    Output output(settings.output);
+// Opens the output, hands it to `write` (false after a failed write, whose
+// error the writer keeps) and closes it, reporting any failure with the
+// output's name.
+template <class Write>
+int throughOutput(std::string_view name, Write write) {
+    Output output(name);
     if (output.fd() < 0) {
         reportSystemError("cannot open", output.name(), output.openError());
         return exitFailure;
     }
-    static std::array<char, std::size_t{1} << 16> buffer;
+    static std::array<char, std::size_t{1} << 20> buffer;
     BlockWriter out(output.fd(), buffer);
-    const RunSettings whole = [&] {
-        RunSettings table = settings;
-        table.rows = {};
-        return table;
-    }();
-    if (!writeThrownPairList(out, seed, tableCellCount(whole), drawingThreads(settings))) {
+    if (!write(out, output.fd())) {
         reportSystemError("cannot write", output.name(), out.error());
         return exitFailure;
     }
@@ -200,33 +194,32 @@ int writeThrownPairs(const RunSettings& settings, std::uint32_t seed) {
     return EXIT_SUCCESS;
 }
 
-// Opens the output, writes the table and closes it, reporting any failure
-// with the output's name.
+// Writes the list of the pairs the whole table throws away to the output.
+int writeThrownPairs(const RunSettings& settings, std::uint32_t seed) {
+    if (!CLibraryRand(seed).followsSequence(seed)) {
+        report("rand() here is not the C library sequence the tool can scan; no list of thrown pairs");
+        return exitFailure;
+    }
+    RunSettings whole = settings;
+    whole.rows = {};
+    return throughOutput(settings.output, [&](BlockWriter& out, int) {
+        return writeThrownPairList(out, seed, tableCellCount(whole), drawingThreads(settings));
+    });
+}
+
+// Writes the table to the output.
 int writeOutput(const RunSettings& settings, std::uint32_t seed) {
     // Where the run's rows begin is settled before the output is opened: a
     // list that does not fit leaves the file as it was.
     const std::optional<std::uint64_t> firstPair = firstPairOf(settings, seed);
     if (!firstPair) return exitFailure;
-    Output output(settings.output);
-    if (output.fd() < 0) {
-        reportSystemError("cannot open", output.name(), output.openError());
-        return exitFailure;
-    }
-    std::optional<Progress> progress;
-    if (settings.progress) progress.emplace(STDERR_FILENO, tableCellCount(settings), output.fd());
-
-    static std::array<char, std::size_t{1} << 20> buffer;
-    BlockWriter out(output.fd(), buffer);
-    if (!writeTable(out, settings, seed, *firstPair, progress ? &*progress : nullptr)) {
-        if (progress) progress->interrupt();
-        reportSystemError("cannot write", output.name(), out.error());
-        return exitFailure;
-    }
-    if (const int error = output.close(); error != 0) {
-        reportSystemError("cannot close", output.name(), error);
-        return exitFailure;
-    }
-    return EXIT_SUCCESS;
+    return throughOutput(settings.output, [&](BlockWriter& out, int fd) {
+        std::optional<Progress> progress;
+        if (settings.progress) progress.emplace(STDERR_FILENO, tableCellCount(settings), fd);
+        if (writeTable(out, settings, seed, *firstPair, progress ? &*progress : nullptr)) return true;
+        if (progress) progress->interrupt();  // so that the message starts a line of its own
+        return false;
+    });
 }
 
 int run(std::span<char* const> arguments) {

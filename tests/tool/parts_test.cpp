@@ -99,6 +99,12 @@ TEST_F(Parts, ARangeOfRowsIsATableOfItsOwn) {
     const ToolRun part =
         run({"-q", "-s", seed, "--part=410219/410300", "-T", "2", "-o", "-", "1.7", "3.3", "410300", "1"});
     EXPECT_EQ(part.out, "\n" + rowsOf(table, after + 2, after + 2));
+    // Lossless text and progress, on the cells of the part alone.
+    const ToolRun lossless = run(
+        {"-q", "-s", seed, "--rows=410217-410218", "--lossless", "--progress", "-o", "-", "1.7", "3.3", "410300", "1"});
+    EXPECT_EQ(lossless.out,
+              rowsOf(expectedTable(late.seed, 1.7F, 3.3F, 410218, 1, CellText::lossless), 410217, 410218));
+    EXPECT_NE(lossless.err.find("100%, 2 of 2 cells, "), std::string::npos) << lossless.err;
     // A range in .npy has a header of its own shape.
     ASSERT_EQ(
         run({"-q", "-s", seed, "--format=npy", "--rows=410216-410218", "-o", "range.npy", "1.7", "3.3", "410300", "1"})
