@@ -4,18 +4,6 @@
 #include "number_text.h"
 
 namespace gaussian_noise {
-namespace {
-
-// The --lossless cells: each sample's shortest exact text followed by ','.
-char* writeShortestCells(char* out, std::span<const float> samples) noexcept {
-    for (const float sample : samples) {
-        out = writeShortest(out, sample);
-        *out++ = ',';
-    }
-    return out;
-}
-
-}  // namespace
 
 CellFormat cellFormat(TableFormat format, CellText text) {
     if (format != TableFormat::csv) return {writeLittleEndianSingles, binarySampleSize, false};

@@ -306,5 +306,4 @@ char* writeDecimal(char* out, std::int32_t value) noexcept {
     return std::to_chars(out, out + maxDecimalLength, value).ptr;
 }
 
-
 }  // namespace gaussian_noise

@@ -39,6 +39,13 @@ inline constexpr int shortestRoom = 16;
 // "1e-05", "inf", "-nan", "-0"). Returns the end of the text.
 char* writeShortest(char* out, float value) noexcept;
 
+// Writes each sample's writeShortest text followed by a comma and returns
+// the end. Needs samples.size() * (shortestRoom + 1) bytes of room; bytes
+// past the returned end may be overwritten with scratch. Runs four samples
+// at a time with vector instructions where the processor has them, with
+// the same text.
+char* writeShortestCells(char* out, std::span<const float> samples) noexcept;
+
 // Writes `value` in plain decimal; returns the end of the text.
 char* writeDecimal(char* out, std::int32_t value) noexcept;
 

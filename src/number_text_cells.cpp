@@ -1,5 +1,5 @@
-// writeGeneralCells, and the one place that picks how it runs on this
-// processor.
+// writeGeneralCells and writeShortestCells, and the one place that picks
+// how they run on this processor.
 #include <array>
 #include <span>
 
@@ -13,6 +13,15 @@ namespace {
 char* writeGeneralCellsPortable(char* out, std::span<const float> samples) noexcept {
     // cppcheck-suppress useStlAlgorithm ; a loop says "one cell after another" plainest
     for (const float sample : samples) out = writeGeneralCell(out, sample);
+    return out;
+}
+
+// The portable --lossless variant: one sample after another through writeShortest.
+char* writeShortestCellsPortable(char* out, std::span<const float> samples) noexcept {
+    for (const float sample : samples) {
+        out = writeShortest(out, sample);
+        *out++ = ',';
+    }
     return out;
 }
 
@@ -32,9 +41,17 @@ constexpr std::array variants {
 #endif
 };
 
-const CellWriterVariant& chooseVariant() {
-    const CellWriterVariant* chosen = variants.data();
-    for (const CellWriterVariant& variant : variants) {
+constexpr std::array shortestVariants {
+    CellWriterVariant{"portable", everywhere, writeShortestCellsPortable},
+#if defined(__x86_64__)
+        CellWriterVariant{"avx2", hasAvx2, writeShortestCellsAvx2},
+#endif
+};
+
+// The last supported variant of a list whose first runs everywhere.
+const CellWriterVariant& chooseVariant(std::span<const CellWriterVariant> list) {
+    const CellWriterVariant* chosen = list.data();
+    for (const CellWriterVariant& variant : list) {
         if (variant.supported()) chosen = &variant;
     }
     return *chosen;
@@ -45,12 +62,24 @@ const CellWriterVariant& chooseVariant() {
 std::span<const CellWriterVariant> cellWriterVariants() { return variants; }
 
 const CellWriterVariant& chosenCellWriterVariant() {
-    static const CellWriterVariant& chosen = chooseVariant();
+    static const CellWriterVariant& chosen = chooseVariant(variants);
     return chosen;
 }
 
 char* writeGeneralCells(char* out, std::span<const float> samples) noexcept {
     static const auto write = chosenCellWriterVariant().write;
+    return write(out, samples);
+}
+
+std::span<const CellWriterVariant> shortestCellWriterVariants() { return shortestVariants; }
+
+const CellWriterVariant& chosenShortestCellWriterVariant() {
+    static const CellWriterVariant& chosen = chooseVariant(shortestVariants);
+    return chosen;
+}
+
+char* writeShortestCells(char* out, std::span<const float> samples) noexcept {
+    static const auto write = chosenShortestCellWriterVariant().write;
     return write(out, samples);
 }
 

@@ -163,7 +163,8 @@ Decimal shortestDecimal(int q, std::uint32_t c) {
     const bool lowerIn = vbl + out <= s << 2U;
     const bool upperIn = (t << 2U) + out <= vbr;
     const auto difference = static_cast<std::int64_t>(vb - ((s + t) << 1U));
-    const std::uint64_t nearer = s + static_cast<std::uint64_t>((difference > 0) | ((difference == 0) & ((s & 1U) != 0)));
+    const std::uint64_t nearer =
+        s + static_cast<std::uint64_t>((difference > 0) | ((difference == 0) & ((s & 1U) != 0)));
     const std::uint64_t integer = select(lowerIn != upperIn, lowerIn ? s : t, nearer);
     const std::uint64_t digits = select(lowerTenIn != upperTenIn, lowerTenIn ? sp10 : tp10, integer);
     return {static_cast<std::uint32_t>(digits), k};

@@ -1,6 +1,7 @@
 // The ways of writing a batch of samples as cells, for the processors that
-// can run them. writeGeneralCells uses the fastest one the processor
-// supports; tests, benchmarks and the verifier call each one directly.
+// can run them. writeGeneralCells and writeShortestCells use the fastest
+// one the processor supports; tests, benchmarks and the verifiers call each
+// one directly.
 #pragma once
 
 #include <array>
@@ -14,8 +15,9 @@ namespace gaussian_noise {
 struct CellWriterVariant {
     std::string_view name;
     bool (*supported)();  // whether this processor can run `write`
-    // Writes each sample's writeGeneral text followed by ','; returns the
-    // end. Needs samples.size() * generalRoom bytes of room.
+    // Writes each sample's text (writeGeneral's, or writeShortest's)
+    // followed by ','; returns the end. Needs samples.size() * generalRoom
+    // (or shortestRoom + 1) bytes of room.
     char* (*write)(char* out, std::span<const float> samples) noexcept;
 };
 
@@ -33,6 +35,10 @@ std::span<const CellWriterVariant> cellWriterVariants();
 // The variant writeGeneralCells uses on this processor: the last supported one.
 const CellWriterVariant& chosenCellWriterVariant();
 
+// The same for writeShortestCells.
+std::span<const CellWriterVariant> shortestCellWriterVariants();
+const CellWriterVariant& chosenShortestCellWriterVariant();
+
 // Fixed notation covers the decimal exponents -4 to 5 after rounding to six
 // digits. decimalExponentStarts[i] is the smallest float whose rounded decimal
 // exponent is minFixedExponent + i or more: a positive float x is written in
@@ -45,6 +51,8 @@ extern const std::array<float, fixedExponentCount + 1> decimalExponentStarts;
 #if defined(__x86_64__)
 // Eight samples at a time with AVX2 instructions (number_text_avx2.cpp).
 char* writeGeneralCellsAvx2(char* out, std::span<const float> samples) noexcept;
+// writeShortest's text and a comma, four samples at a time with AVX2.
+char* writeShortestCellsAvx2(char* out, std::span<const float> samples) noexcept;
 #endif
 
 }  // namespace gaussian_noise

@@ -1,13 +1,13 @@
-// Every variant of writeGeneralCells, called directly, against
-// snprintf("%g") followed by a comma: the portable one is writeGeneral's
-// text, cell by cell. A variant this processor cannot run is skipped, with
-// the reason.
+// Every variant of writeGeneralCells and writeShortestCells, called
+// directly, against snprintf("%g") or std::to_chars followed by a comma.
+// A variant this processor cannot run is skipped, with the reason.
 #include "number_text_variants.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -21,40 +21,70 @@
 namespace gaussian_noise {
 namespace {
 
-std::string printfCells(std::span<const float> values) {
+// The reference text of a cell, without its comma.
+using Reference = std::string (*)(float value);
+std::string printfText(float value) {
+    char cell[64];
+    const int size = std::snprintf(cell, sizeof cell, "%g", static_cast<double>(value));
+    return {cell, static_cast<std::size_t>(size)};
+}
+std::string toCharsText(float value) {
+    char cell[64];
+    return {cell, std::to_chars(cell, cell + sizeof cell, value).ptr};
+}
+
+// A variant of either kind, with its reference and the room a cell takes.
+struct Writer {
+    const CellWriterVariant* variant;
+    Reference reference;
+    std::size_t room;
+    std::string name;
+};
+const std::vector<Writer>& writers() {
+    static const std::vector<Writer> all = [] {
+        std::vector<Writer> list;
+        for (const CellWriterVariant& variant : cellWriterVariants()) {
+            list.push_back({&variant, printfText, generalRoom, "general_" + std::string(variant.name)});
+        }
+        for (const CellWriterVariant& variant : shortestCellWriterVariants()) {
+            list.push_back({&variant, toCharsText, shortestRoom + 1, "shortest_" + std::string(variant.name)});
+        }
+        return list;
+    }();
+    return all;
+}
+
+std::string referenceCells(const Writer& writer, std::span<const float> values) {
     std::string text;
-    for (const float value : values) {
-        char cell[64];
-        const int size = std::snprintf(cell, sizeof cell, "%g,", static_cast<double>(value));
-        text.append(cell, static_cast<std::size_t>(size));
-    }
+    for (const float value : values) text += writer.reference(value) + ",";
     return text;
 }
 
+
 // The values written in calls of changing lengths, so that groups of
 // vector lanes start anywhere and some calls end in a part group.
-std::string variantCells(const CellWriterVariant& variant, std::span<const float> values) {
+std::string variantCells(const Writer& writer, std::span<const float> values) {
     constexpr std::size_t callLengths[] = {1, 8, 3, 16, 7, 9, 256, 2, 15, 17, 5, 64, 31};
-    std::vector<char> text(values.size() * generalRoom);
+    std::vector<char> text(values.size() * writer.room);
     char* end = text.data();
     for (std::size_t done = 0, call = 0; done < values.size(); ++call) {
         const std::size_t length = std::min(callLengths[call % std::size(callLengths)], values.size() - done);
-        end = variant.write(end, values.subspan(done, length));
+        end = writer.variant->write(end, values.subspan(done, length));
         done += length;
     }
     return {text.data(), end};
 }
 
 // Fails with the first differing cell.
-void expectCellsMatchPrintf(const CellWriterVariant& variant, std::span<const float> values) {
-    const std::string expected = printfCells(values);
-    const std::string actual = variantCells(variant, values);
+void expectCellsMatchReference(const Writer& writer, std::span<const float> values) {
+    const std::string expected = referenceCells(writer, values);
+    const std::string actual = variantCells(writer, values);
     if (actual == expected) return;
     std::size_t begin = 0;
     for (const float value : values) {
         const std::size_t end = expected.find(',', begin) + 1;
         if (actual.compare(begin, end - begin, expected, begin, end - begin) != 0) {
-            ADD_FAILURE() << variant.name << " writes bits 0x" << std::hex << std::bit_cast<std::uint32_t>(value)
+            ADD_FAILURE() << writer.name << " writes bits 0x" << std::hex << std::bit_cast<std::uint32_t>(value)
                           << " as " << actual.substr(begin, 16) << " instead of "
                           << expected.substr(begin, end - begin);
             return;
@@ -89,12 +119,12 @@ TEST(CellWriterVariants, PortableComesFirstAndTheFastestSupportedIsChosen) {
 class CellWriterVariantText : public ::testing::TestWithParam<std::size_t> {
 protected:
     void SetUp() override {
-        if (!variant().supported()) GTEST_SKIP() << variant().name << " needs instructions this processor lacks";
+        if (!writer().variant->supported()) GTEST_SKIP() << writer().name << " needs instructions this processor lacks";
     }
-    static const CellWriterVariant& variant() { return cellWriterVariants()[GetParam()]; }
+    static const Writer& writer() { return writers()[GetParam()]; }
 };
 
-TEST_P(CellWriterVariantText, MatchesPrintfOnTheHardCases) {
+TEST_P(CellWriterVariantText, MatchesItsReferenceOnTheHardCases) {
     std::vector<float> values;
     // Rounding and notation boundaries, the ends of the range, every power of
     // ten and just short of it.
@@ -108,17 +138,21 @@ TEST_P(CellWriterVariantText, MatchesPrintfOnTheHardCases) {
         addNeighbourhood(values, static_cast<float>(9.999995 * std::pow(10.0, exponent - 1)), 8);
         addNeighbourhood(values, static_cast<float>(5.000005 * std::pow(10.0, exponent)), 4);  // ties
     }
-    // Trailing zeros at every place, and no fraction left.
-    for (const float round : {100000.0F, 120000.0F, 123000.0F, 123400.0F, 123450.0F, 1.2F, 0.012F, 10.5F, 0.001F}) {
+    // Trailing zeros at every place, and no fraction left; the shortest
+    // text's changes of notation, its whole numbers past 2^24 and its
+    // powers of two, whose rounding interval is lopsided.
+    for (const float round : {100000.0F, 120000.0F, 123000.0F, 123400.0F, 123450.0F, 1.2F, 0.012F, 10.5F, 0.001F,
+                              16777216.0F, 123456792.0F, 1e7F, 1.2e6F, 0x1p-14F, 0x1p24F, 0x1p23F, 0.00012F}) {
         addNeighbourhood(values, round, 2);
     }
+    for (int exponent = -149; exponent <= 127; ++exponent) addNeighbourhood(values, std::ldexp(1.0F, exponent), 2);
     constexpr float infinity = std::numeric_limits<float>::infinity();
     values.insert(values.end(), {0.0F, -0.0F, infinity, -infinity, std::numeric_limits<float>::quiet_NaN(),
                                  -std::numeric_limits<float>::quiet_NaN(), std::bit_cast<float>(0x7F800001U)});
-    expectCellsMatchPrintf(variant(), values);
+    expectCellsMatchReference(writer(), values);
 }
 
-TEST_P(CellWriterVariantText, MatchesPrintfOnMillionsOfSpreadBitPatterns) {
+TEST_P(CellWriterVariantText, MatchesItsReferenceOnMillionsOfSpreadBitPatterns) {
     // A stride coprime with 2^32 visits every exponent and many mantissas;
     // a finer one through fixed notation (1e-04 to 1e+06) gives long runs of
     // samples that vector variants take all at once, as the tool's are.
@@ -132,25 +166,25 @@ TEST_P(CellWriterVariantText, MatchesPrintfOnMillionsOfSpreadBitPatterns) {
     }
     constexpr std::size_t block = std::size_t{1} << 16;
     for (std::size_t done = 0; done < values.size() && !HasFailure(); done += block) {
-        expectCellsMatchPrintf(variant(), std::span(values).subspan(done, std::min(block, values.size() - done)));
+        expectCellsMatchReference(writer(), std::span(values).subspan(done, std::min(block, values.size() - done)));
     }
 }
 
 TEST_P(CellWriterVariantText, StaysWithinItsRoom) {
-    EXPECT_EQ(variant().write(nullptr, {}), nullptr);
+    EXPECT_EQ(writer().variant->write(nullptr, {}), nullptr);
     for (std::size_t count = 1; count <= 17; ++count) {
-        // Longest texts: twelve characters and the comma.
+        // Longest texts and the comma: twelve characters of %g, fourteen shortest.
         const std::vector<float> values(count, count % 2 == 0 ? -0.000123456789F : -1.17549435e-38F);
-        std::string text(count * generalRoom + 8, 'x');
-        const char* end = variant().write(text.data(), values);
-        EXPECT_EQ(std::string(text.c_str(), end), printfCells(values));
-        EXPECT_EQ(text.substr(count * generalRoom), "xxxxxxxx") << count;
+        std::string text(count * writer().room + 8, 'x');
+        const char* end = writer().variant->write(text.data(), values);
+        EXPECT_EQ(std::string(text.c_str(), end), referenceCells(writer(), values));
+        EXPECT_EQ(text.substr(count * writer().room), "xxxxxxxx") << count;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Variants, CellWriterVariantText, ::testing::Range(std::size_t{0}, cellWriterVariants().size()),
+INSTANTIATE_TEST_SUITE_P(Variants, CellWriterVariantText, ::testing::Range(std::size_t{0}, writers().size()),
                          [](const ::testing::TestParamInfo<std::size_t>& index) {
-                             return std::string(cellWriterVariants()[index.param].name);
+                             return writers()[index.param].name;
                          });
 
 }  // namespace
