@@ -93,7 +93,10 @@ void checkAccepted(const std::vector<std::string_view>& words, const RunSettings
     if (settings.seed) {
         require(valueGiven(words, "seed", 's', [&](std::string_view text) { return spells(text, *settings.seed); }));
     }
-    if (settings.output != gaussian_noise::defaultTableNameFor(settings.format)) {
+    // The list of thrown pairs goes to standard output unless named.
+    const std::string_view defaultName =
+        settings.listThrownPairs ? std::string_view("-") : gaussian_noise::defaultTableNameFor(settings.format);
+    if (settings.output != defaultName) {
         require(valueGiven(words, "output", 'o', [&](std::string_view text) { return text == settings.output; }));
     }
     require(!settings.quiet || flagGiven(words, "quiet", 'q'));
@@ -101,6 +104,15 @@ void checkAccepted(const std::vector<std::string_view>& words, const RunSettings
     require(!settings.progress || flagGiven(words, "progress", 0));
     require(!settings.output.empty());
     require(!std::isnan(settings.variance) && settings.variance >= 0.0F);
+    // Parts and lists of thrown pairs are of one seed's table; a range lies within it.
+    using Kind = gaussian_noise::Rows::Kind;
+    const gaussian_noise::Rows& rows = settings.rows;
+    const auto any = [](std::string_view) { return true; };
+    require(rows.kind != Kind::part ||
+            (valueGiven(words, "part", 0, any) && settings.seed && rows.part >= 1 && rows.part <= rows.parts));
+    require(rows.kind != Kind::range || (valueGiven(words, "rows", 0, any) && rows.first >= 1 &&
+                                         rows.first <= rows.last && rows.last <= settings.runs));
+    require(!settings.listThrownPairs || (flagGiven(words, "list-thrown-pairs", 0) && settings.seed));
     // Binary formats are exact: lossless text never goes with them.
     require(settings.format == gaussian_noise::TableFormat::csv ||
             settings.cellText == gaussian_noise::CellText::general);
