@@ -14,11 +14,13 @@
 // and rounded to odd, which keeps every comparison with those candidates
 // exact (the method of Giulietti's Schubfach). Every float is checked
 // against std::to_chars by tools/verify_all_floats.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "number_text.h"
 
@@ -102,10 +104,10 @@ constexpr std::uint64_t scaledPowerOfTen(int e) {
     return result + 1;
 }
 
-constexpr std::array<std::uint64_t, greatestPower - leastPower + 1> makePowersOfTen() {
-    std::array<std::uint64_t, greatestPower - leastPower + 1> table{};
-    for (int e = leastPower; e <= greatestPower; ++e)
-        table[static_cast<std::size_t>(e - leastPower)] = scaledPowerOfTen(e);
+constexpr std::size_t powerCount = greatestPower - leastPower + 1;
+constexpr std::array<std::uint64_t, powerCount> makePowersOfTen() {
+    std::array<std::uint64_t, powerCount> table{};
+    for (std::size_t i = 0; i < powerCount; ++i) table[i] = scaledPowerOfTen(leastPower + static_cast<int>(i));
     return table;
 }
 constexpr auto powersOfTen = makePowersOfTen();
@@ -164,7 +166,7 @@ Decimal shortestDecimal(int q, std::uint32_t c) {
     const bool upperIn = (t << 2U) + out <= vbr;
     const auto difference = static_cast<std::int64_t>(vb - ((s + t) << 1U));
     const std::uint64_t nearer =
-        s + static_cast<std::uint64_t>((difference > 0) | ((difference == 0) & ((s & 1U) != 0)));
+        s + (static_cast<std::uint64_t>(difference > 0) | (static_cast<std::uint64_t>(difference == 0) & s & 1U));
     const std::uint64_t integer = select(lowerIn != upperIn, lowerIn ? s : t, nearer);
     const std::uint64_t digits = select(lowerTenIn != upperTenIn, lowerTenIn ? sp10 : tp10, integer);
     return {static_cast<std::uint32_t>(digits), k};
@@ -276,7 +278,8 @@ char* writeShortest(char* out, float value) noexcept {
     } else if (1 + count - scientific <= exponentLength) {
         // 0.000ddd
         const int zeros = -scientific - 1;
-        std::memcpy(out, "0.0000", 6);  // at most four zeros: below 1e-4 the exponent is shorter
+        constexpr std::string_view leading = "0.0000";  // at most four zeros: below 1e-4 the exponent is shorter
+        std::copy(leading.begin(), leading.end(), out);
         writeDigits(out + 2 + zeros + count, decimal.digits, count);
         return out + 2 + zeros + count;
     }
@@ -291,7 +294,7 @@ char* writeShortest(char* out, float value) noexcept {
     *end++ = 'e';
     *end++ = scientific < 0 ? '-' : '+';
     const int magnitude = scientific < 0 ? -scientific : scientific;
-    std::memcpy(end, &digitPairs[static_cast<std::size_t>(magnitude * 2)], 2);
+    std::memcpy(end, &digitPairs[static_cast<std::size_t>(magnitude) * 2], 2);
     return end + 2;
 }
 

@@ -32,7 +32,7 @@ constexpr int leastBiased = 113;     // 2^-14 <= |x|
 constexpr int greatestBiased = 150;  // |x| < 2^24
 constexpr int leastExponent = -4;    // of the text d.ddd * 10^X in fixed notation here
 constexpr int greatestExponent = 7;
-constexpr int exponentCount = greatestExponent - leastExponent + 1;
+constexpr std::size_t exponentCount = greatestExponent - leastExponent + 1;
 
 // The source bytes of a cell: a zero at 0, the nine digits at 1 to 9, then these.
 constexpr std::uint8_t firstDigitByte = 1;
@@ -47,7 +47,8 @@ constexpr std::array<std::array<std::uint8_t, 16>, 2 * exponentCount> makeShuffl
     std::array<std::array<std::uint8_t, 16>, 2 * exponentCount> shuffles{};
     for (int negative = 0; negative <= 1; ++negative) {
         for (int exponent = leastExponent; exponent <= greatestExponent; ++exponent) {
-            auto& shuffle = shuffles[static_cast<std::size_t>(negative * exponentCount + exponent - leastExponent)];
+            auto& shuffle = shuffles[static_cast<std::size_t>(negative) * exponentCount +
+                                     static_cast<std::size_t>(exponent - leastExponent)];
             shuffle.fill(noByte);
             std::size_t at = 0;
             if (negative != 0) shuffle[at++] = minusByte;
@@ -67,15 +68,6 @@ constexpr std::array<std::array<std::uint8_t, 16>, 2 * exponentCount> makeShuffl
     return shuffles;
 }
 constexpr auto shuffles = makeShuffles();
-
-constexpr std::array<char, 200> digitPairs = [] {
-    std::array<char, 200> pairs{};
-    for (std::size_t i = 0; i < 100; ++i) {
-        pairs[2 * i] = static_cast<char>('0' + i / 10);
-        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-    }
-    return pairs;
-}();
 
 // Whether d lies in the interval from low to high, the ends included where `even`.
 [[gnu::target("avx2")]] inline __m256d inside(__m256d d, __m256d low, __m256d high, __m256d even) noexcept {
@@ -234,8 +226,10 @@ constexpr std::array<char, 200> digitPairs = [] {
         if (x < leastExponent || x > greatestExponent || fixedLength > exponentLength) return lane;
         const auto negative = static_cast<int>(std::bit_cast<std::uint32_t>(samples[lane]) >> 31U);
         const __m128i text = _mm_shuffle_epi8(
-            bytes, _mm_loadu_si128(static_cast<const __m128i*>(static_cast<const void*>(
-                       shuffles[static_cast<std::size_t>(negative * exponentCount + x - leastExponent)].data()))));
+            bytes, _mm_loadu_si128(static_cast<const __m128i*>(
+                       static_cast<const void*>(shuffles[static_cast<std::size_t>(negative) * exponentCount +
+                                                         static_cast<std::size_t>(x - leastExponent)]
+                                                    .data()))));
         _mm_storeu_si128(static_cast<__m128i*>(static_cast<void*>(out)), text);
         out += negative + fixedLength;
         *out++ = ',';

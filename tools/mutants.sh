@@ -129,6 +129,10 @@ mutant full lanes-never-report-a-thrown-pair src/rand_sequence.cpp 'if (least[k]
 mutant full part-without-the-line-feed-before-it src/table_writer.cpp '!out.writeThrough("\n")) {' \
   '!out.writeThrough("")) {'
 
+# --- the lossless text's lanes, src/number_text_shortest_avx2.cpp
+mutant full shortest-lanes-ties-to-the-upper src/number_text_shortest_avx2.cpp \
+  '_mm256_and_pd(_mm256_cmp_pd(below, above, _CMP_EQ_OQ), sOdd)' '_mm256_cmp_pd(below, above, _CMP_EQ_OQ)'
+
 # --- the vector logf and cosf, src/lane_math.cpp and src/vector_math.cpp
 l=src/lane_math.cpp
 v=src/vector_math.cpp
