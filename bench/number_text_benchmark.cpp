@@ -127,19 +127,28 @@ void cells(benchmark::State& state, const gaussian_noise::CellWriterVariant& var
     reportThroughput(state, samples.size(), textSize);
 }
 
-// One benchmark per variant this processor supports, on both data sets,
-// and the variant the tool uses in the context lines of the report.
+// One benchmark per variant this processor supports, of both kinds of cell
+// and on both data sets, and the variants the tool uses in the context
+// lines of the report.
 const bool cellsRegistered = [] {
     benchmark::AddCustomContext("writeGeneralCells variant",
                                 std::string(gaussian_noise::chosenCellWriterVariant().name));
-    for (const auto& variant : gaussian_noise::cellWriterVariants()) {
-        if (!variant.supported()) continue;
-        const std::string name(variant.name);
-        benchmark::RegisterBenchmark(("cells/" + name + "/normal").c_str(),
-                                     [&variant](benchmark::State& state) { cells(state, variant, normalSamples()); });
-        benchmark::RegisterBenchmark(("cells/" + name + "/spread").c_str(),
-                                     [&variant](benchmark::State& state) { cells(state, variant, spreadSamples()); });
-    }
+    benchmark::AddCustomContext("writeShortestCells variant",
+                                std::string(gaussian_noise::chosenShortestCellWriterVariant().name));
+    const auto registerEach = [](const std::string& kind, std::span<const gaussian_noise::CellWriterVariant> list) {
+        for (const auto& variant : list) {
+            if (!variant.supported()) continue;
+            const std::string name = kind + "/" + std::string(variant.name);
+            benchmark::RegisterBenchmark((name + "/normal").c_str(), [&variant](benchmark::State& state) {
+                cells(state, variant, normalSamples());
+            });
+            benchmark::RegisterBenchmark((name + "/spread").c_str(), [&variant](benchmark::State& state) {
+                cells(state, variant, spreadSamples());
+            });
+        }
+    };
+    registerEach("cells", gaussian_noise::cellWriterVariants());
+    registerEach("shortestCells", gaussian_noise::shortestCellWriterVariants());
     return true;
 }();
 

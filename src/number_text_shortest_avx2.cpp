@@ -7,9 +7,10 @@
 // -12 <= k <= 0, and x / 10^k = c * 2^q * 10^-k, as the ends of x's rounding
 // interval, (c -+ 1/2) * 2^q * 10^-k, are exact in a double (below 2^25 *
 // 5^12 < 2^53). So is every comparison with the four candidates. Then each
-// lane's nine digits (the decimal scaled to nine) become bytes, and one byte
-// shuffle chosen by its sign and decimal exponent lays them out with '.',
-// '0' and '-'; the trailing zeros are cut by the length. A group with a lane
+// lane's digits become nine bytes, leading zeros included, and one byte
+// shuffle, chosen by the sign, the decimal exponent and the count of
+// significant digits and moved past the leading zeros, lays them out with
+// '.', '0', '-' and the comma. A group with a lane
 // outside that range goes through writeShortest, and so does a lane bound
 // for exponent notation, with the lanes after it.
 #include "number_text_variants.h"
@@ -39,35 +40,57 @@ constexpr std::uint8_t firstDigitByte = 1;
 constexpr std::uint8_t pointByte = 10;
 constexpr std::uint8_t zeroByte = 11;
 constexpr std::uint8_t minusByte = 12;
+constexpr std::uint8_t commaByte = 13;
 constexpr std::uint8_t noByte = 0x80;
 
-// For a sign and an exponent X, the bytes of "[-]d.dddddddd" with the point
-// after digit X, or "[-]0.000ddddddddd" for X below 0.
-constexpr std::array<std::array<std::uint8_t, 16>, 2 * exponentCount> makeShuffles() {
-    std::array<std::array<std::uint8_t, 16>, 2 * exponentCount> shuffles{};
+// A cell's layout, by its sign, its exponent X (the text is d.ddd * 10^X)
+// and its count of significant digits: the bytes of "[-]d.ddd," with the
+// point after digit X, "[-]0.000ddd," for X below 0, or "[-]ddd000," for a
+// whole number; and the cell's length, comma included, or 0 where the
+// exponent notation is shorter.
+struct Layout {
+    std::array<std::uint8_t, 16> shuffle{};
+    std::uint8_t length = 0;
+};
+constexpr std::size_t digitCounts = 9;
+constexpr std::size_t layoutIndex(int negative, int exponent, int significant) {
+    return (static_cast<std::size_t>(negative) * exponentCount + static_cast<std::size_t>(exponent - leastExponent)) *
+               digitCounts +
+           static_cast<std::size_t>(significant - 1);
+}
+
+constexpr std::array<Layout, 2 * exponentCount * digitCounts> makeLayouts() {
+    std::array<Layout, 2 * exponentCount * digitCounts> layouts{};
     for (int negative = 0; negative <= 1; ++negative) {
         for (int exponent = leastExponent; exponent <= greatestExponent; ++exponent) {
-            auto& shuffle = shuffles[static_cast<std::size_t>(negative) * exponentCount +
-                                     static_cast<std::size_t>(exponent - leastExponent)];
-            shuffle.fill(noByte);
-            std::size_t at = 0;
-            if (negative != 0) shuffle[at++] = minusByte;
-            if (exponent < 0) {
-                shuffle[at++] = zeroByte;
-                shuffle[at++] = pointByte;
-                for (int i = 0; i < -exponent - 1; ++i) shuffle[at++] = zeroByte;
-                for (std::uint8_t digit = 0; digit < 9; ++digit) shuffle[at++] = firstDigitByte + digit;
-            } else {
-                for (std::uint8_t digit = 0; digit < 9; ++digit) {
-                    shuffle[at++] = firstDigitByte + digit;
-                    if (digit == exponent) shuffle[at++] = pointByte;
+            for (int significant = 1; significant <= static_cast<int>(digitCounts); ++significant) {
+                const int fixedLength = exponent >= 0 ? (significant > exponent + 1 ? significant + 1 : exponent + 1)
+                                                      : 1 + significant - exponent;
+                const int exponentLength = significant + (significant > 1 ? 1 : 0) + 4;  // d.ddde+XX
+                Layout& layout = layouts[layoutIndex(negative, exponent, significant)];
+                layout.shuffle.fill(noByte);
+                if (fixedLength > exponentLength) continue;
+                std::size_t at = 0;
+                if (negative != 0) layout.shuffle[at++] = minusByte;
+                if (exponent < 0) {
+                    layout.shuffle[at++] = zeroByte;
+                    layout.shuffle[at++] = pointByte;
+                    for (int i = 0; i < -exponent - 1; ++i) layout.shuffle[at++] = zeroByte;
                 }
+                const int digits = std::max(significant, exponent + 1);
+                for (int digit = 0; digit < digits; ++digit) {
+                    layout.shuffle[at++] = static_cast<std::uint8_t>(firstDigitByte + digit);
+                    if (digit == exponent && digit + 1 < digits) layout.shuffle[at++] = pointByte;
+                }
+                layout.shuffle[at++] = commaByte;
+                layout.length = static_cast<std::uint8_t>(at);
             }
         }
     }
-    return shuffles;
+    return layouts;
 }
-constexpr auto shuffles = makeShuffles();
+constexpr auto layouts = makeLayouts();
+static_assert(layouts[layoutIndex(1, -4, 9)].length == 16, "the longest cell, \"-0.000ddddddddd,\", fills 16 bytes");
 
 // Whether d lies in the interval from low to high, the ends included where `even`.
 [[gnu::target("avx2")]] inline __m256d inside(__m256d d, __m256d low, __m256d high, __m256d even) noexcept {
@@ -100,29 +123,46 @@ constexpr auto shuffles = makeShuffles();
     return _mm256_add_epi8(_mm256_or_si256(tens, _mm256_slli_epi16(units, 8)), _mm256_set1_epi8('0'));
 }
 
-// The source bytes of four cells: for each lane's nine digits n (a double,
-// 10^8 <= n < 10^9), "0" and the nine digits, then '.', '0' and '-'.
-[[gnu::target("avx2")]] inline void digitSources(__m256d nine,
-                                                 std::array<std::array<std::uint8_t, 16>, 4>& sources) noexcept {
-    // n = a * 10^6 + b, a of three digits written as four, b of six.
-    const __m256d million = _mm256_set1_pd(1e6);
-    const __m256d a = _mm256_floor_pd(_mm256_div_pd(nine, million));
-    const __m256d b = _mm256_sub_pd(nine, _mm256_mul_pd(a, million));
-    const __m256d offset = _mm256_set1_pd(0x1p52);  // the integer in the low bits
-    const __m256i high = pairText(pairsOf(_mm256_castpd_si256(_mm256_add_pd(a, offset)), false));  // bytes 0-3
-    const __m256i low = pairText(pairsOf(_mm256_castpd_si256(_mm256_add_pd(b, offset)), true));    // bytes 0-5
-    // Per lane: bytes 0-3 of `high`, 0-5 of `low`, then ".0-".
+// The source bytes of four cells, two to a register: for each lane's
+// digits n (an integer double, 1 <= n < 10^9), "0" and n's nine digits,
+// leading zeros included, then '.', '0', '-' and ','.
+struct Sources {
+    __m256i lanes01;
+    __m256i lanes23;
+};
+[[gnu::target("avx2")]] inline Sources digitSources(__m256d digits) noexcept {
+    // n = a * 10^6 + b, a of three digits written as four, b of six; a by
+    // a multiplication by 2^50 / 10^6 rounded up, exact for n < 2^30.
+    const __m256i n = _mm256_castpd_si256(_mm256_add_pd(digits, _mm256_set1_pd(0x1p52)));  // n in the low bits
+    const __m256i a = _mm256_srli_epi64(_mm256_mul_epu32(n, _mm256_set1_epi64x(1125899907)), 50);
+    const __m256i b = _mm256_sub_epi64(n, _mm256_mul_epu32(a, _mm256_set1_epi64x(1000000)));
+    const __m256i high = pairText(pairsOf(a, false));  // bytes 0-3
+    const __m256i low = pairText(pairsOf(b, true));    // bytes 0-5
+    // Per lane: bytes 0-3 of `high`, 0-5 of `low`, then ".0-,".
     const __m256i first =
         _mm256_or_si256(_mm256_and_si256(high, _mm256_set1_epi64x(0xFFFF'FFFF)), _mm256_slli_epi64(low, 32));
     const __m256i second = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi64(low, 32), _mm256_set1_epi64x(0xFFFF)),
-                                           _mm256_set1_epi64x(0x2D'30'2E'0000));
+                                           _mm256_set1_epi64x(0x2C'2D'30'2E'0000));
     // Lanes 0, 2, 1, 3 in the four 64-bit places, then each lane's two halves side by side.
     const __m256i firstOrdered = _mm256_permute4x64_epi64(first, 0b11'01'10'00);
     const __m256i secondOrdered = _mm256_permute4x64_epi64(second, 0b11'01'10'00);
-    const __m256i lanes01 = _mm256_unpacklo_epi64(firstOrdered, secondOrdered);
-    const __m256i lanes23 = _mm256_unpackhi_epi64(firstOrdered, secondOrdered);
-    std::memcpy(sources[0].data(), &lanes01, sizeof lanes01);
-    std::memcpy(sources[2].data(), &lanes23, sizeof lanes23);
+    return {_mm256_unpacklo_epi64(firstOrdered, secondOrdered), _mm256_unpackhi_epi64(firstOrdered, secondOrdered)};
+}
+
+// The source bytes of one lane.
+[[gnu::target("avx2")]] inline __m128i laneBytes(const Sources& sources, std::size_t lane) noexcept {
+    const __m256i pair = lane < 2 ? sources.lanes01 : sources.lanes23;
+    return lane % 2 == 0 ? _mm256_castsi256_si128(pair) : _mm256_extracti128_si256(pair, 1);
+}
+
+// A cell's text from its source bytes: the layout's shuffle, with its
+// references to digits moved past the `leading` zeros.
+[[gnu::target("avx2")]] inline __m128i layOut(__m128i bytes, const std::uint8_t* shuffle, int leading) noexcept {
+    const __m128i order = _mm_loadu_si128(static_cast<const __m128i*>(static_cast<const void*>(shuffle)));
+    const __m128i isDigit = _mm_and_si128(_mm_cmpgt_epi8(order, _mm_setzero_si128()),
+                                          _mm_cmplt_epi8(order, _mm_set1_epi8(firstDigitByte + 9)));
+    const auto shift = static_cast<char>(leading);
+    return _mm_shuffle_epi8(bytes, _mm_add_epi8(order, _mm_and_si128(isDigit, _mm_set1_epi8(shift))));
 }
 
 // `value` times `power` in the lanes where `exponent` has `bit`.
@@ -133,17 +173,15 @@ constexpr auto shuffles = makeShuffles();
     return _mm256_blendv_pd(value, _mm256_mul_pd(value, _mm256_set1_pd(power)), has);
 }
 
-// Where `nine` is below `limit`: times `power`, and `step` added to `m`.
-[[gnu::target("avx2")]] inline void scaleUp(__m256d& nine, __m256i& m, long long step, double limit,
-                                            double power) noexcept {
-    const __m256d isShort = _mm256_cmp_pd(nine, _mm256_set1_pd(limit), _CMP_LT_OQ);
-    nine = _mm256_blendv_pd(nine, _mm256_mul_pd(nine, _mm256_set1_pd(power)), isShort);
-    m = _mm256_add_epi64(m, _mm256_and_si256(_mm256_castpd_si256(isShort), _mm256_set1_epi64x(step)));
-}
+// Four samples' digits as source bytes, and their decimal exponents less
+// eight; `common` is false where one of them is outside the common case.
+struct Group {
+    Sources sources;
+    std::array<std::int32_t, 4> ks;
+    bool common;
+};
 
-// Writes the cells of four samples, in order, up to the first that is not of
-// the common case; returns how many it wrote.
-[[gnu::target("avx2")]] std::size_t writeFour(char*& out, const float* samples) noexcept {
+[[gnu::target("avx2")]] inline Group digitsOfFour(const float* samples) noexcept {
     const __m128i bits = _mm_loadu_si128(static_cast<const __m128i*>(static_cast<const void*>(samples)));
     const __m128i biased = _mm_and_si128(_mm_srli_epi32(bits, 23), _mm_set1_epi32(0xFF));
     const __m128i fraction = _mm_and_si128(bits, _mm_set1_epi32(0x7F'FFFF));
@@ -151,7 +189,7 @@ constexpr auto shuffles = makeShuffles();
     const __m128i outside = _mm_or_si128(_mm_or_si128(_mm_cmplt_epi32(biased, _mm_set1_epi32(leastBiased)),
                                                       _mm_cmpgt_epi32(biased, _mm_set1_epi32(greatestBiased))),
                                          _mm_cmpeq_epi32(fraction, _mm_setzero_si128()));
-    if (_mm_movemask_epi8(outside) != 0) return 0;
+    if (_mm_movemask_epi8(outside) != 0) return Group{Sources{}, {}, false};
 
     // k = floor(q log10 2), for -37 <= q <= 0 by a 22-bit fixed-point
     // log10 2; the factor 2^q * 10^-k, both exact in a double: 2^q from its
@@ -196,57 +234,60 @@ constexpr auto shuffles = makeShuffles();
     const __m256d digits =
         _mm256_blendv_pd(integer, _mm256_blendv_pd(tp10, sp10, lowerTenIn), _mm256_xor_pd(lowerTenIn, upperTenIn));
 
-    // The digits scaled to nine, n = digits * 10^m, m from 0 to 8 by steps
-    // of 8, 4, 2 and 1; the text's exponent is then k + 8 - m.
-    __m256d nine = digits;
-    __m256i m = _mm256_setzero_si256();
-    scaleUp(nine, m, 8, 1e1, 1e8);
-    scaleUp(nine, m, 4, 1e5, 1e4);
-    scaleUp(nine, m, 2, 1e7, 1e2);
-    scaleUp(nine, m, 1, 1e8, 1e1);
-    const __m128i ms =
-        _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(m, _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0)));
-    const __m128i exponent = _mm_sub_epi32(_mm_add_epi32(k, _mm_set1_epi32(8)), ms);
-    std::array<std::int32_t, 4> exponents{};
-    _mm_storeu_si128(static_cast<__m128i*>(static_cast<void*>(exponents.data())), exponent);
-    std::array<std::array<std::uint8_t, 16>, 4> sources{};
-    digitSources(nine, sources);
+    Group group{digitSources(digits), {}, true};
+    _mm_storeu_si128(static_cast<__m128i*>(static_cast<void*>(group.ks.data())), k);
+    return group;
+}
+
+// Writes the cells of a group's four samples, in order, up to the first
+// that is not of the common case; returns how many it wrote.
+[[gnu::target("avx2")]] inline std::size_t layOutFour(char*& out, const float* samples, const Group& group) noexcept {
+    if (!group.common) return 0;
+    const Sources& sources = group.sources;
+    const std::array<std::int32_t, 4>& ks = group.ks;
+    // Bit i of a lane's 16 is set where its source byte i is '0'.
+    const std::array<std::uint32_t, 2> zeroBytes{
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(sources.lanes01, _mm256_set1_epi8('0')))),
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(sources.lanes23, _mm256_set1_epi8('0'))))};
 
     for (std::size_t lane = 0; lane < 4; ++lane) {
-        __m128i bytes;
-        std::memcpy(&bytes, sources[lane].data(), sizeof bytes);
-        // The significant digits: nine less the zeros at the end.
-        const auto zeros =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('0')))) >> firstDigitByte &
-            0x1FFU;
-        const int significant = 32 - std::countl_zero(~zeros & 0x1FFU);
-        const int x = exponents[lane];
-        const int fixedLength = x >= 0 ? (significant > x + 1 ? significant + 1 : x + 1) : 1 + significant - x;
-        const int exponentLength = significant + (significant > 1 ? 1 : 0) + 4;
-        if (x < leastExponent || x > greatestExponent || fixedLength > exponentLength) return lane;
+        // The digits from the first to the last that is not a zero; the
+        // text's exponent follows from how many zeros lead.
+        const std::uint32_t nonZero = ~(zeroBytes[lane / 2] >> (16 * (lane % 2) + firstDigitByte)) & 0x1FFU;
+        const int leading = std::countr_zero(nonZero);
+        const int significant = static_cast<int>(std::bit_width(nonZero)) - leading;
+        const int exponent = ks[lane] + 8 - leading;
+        if (static_cast<unsigned>(exponent - leastExponent) >= exponentCount) return lane;
         const auto negative = static_cast<int>(std::bit_cast<std::uint32_t>(samples[lane]) >> 31U);
-        const __m128i text = _mm_shuffle_epi8(
-            bytes, _mm_loadu_si128(static_cast<const __m128i*>(
-                       static_cast<const void*>(shuffles[static_cast<std::size_t>(negative) * exponentCount +
-                                                         static_cast<std::size_t>(x - leastExponent)]
-                                                    .data()))));
-        _mm_storeu_si128(static_cast<__m128i*>(static_cast<void*>(out)), text);
-        out += negative + fixedLength;
-        *out++ = ',';
+        const Layout& layout = layouts[layoutIndex(negative, exponent, significant)];
+        if (layout.length == 0) return lane;  // shorter in exponent notation
+        _mm_storeu_si128(static_cast<__m128i*>(static_cast<void*>(out)),
+                         layOut(laneBytes(sources, lane), layout.shuffle.data(), leading));
+        out += layout.length;
     }
     return 4;
+}
+
+// Two groups' digits before either's layout: the processor works on both
+// at once.
+[[gnu::target("avx2")]] void writeEight(char*& out, const float* samples) noexcept {
+    const Group first = digitsOfFour(samples);
+    const Group second = digitsOfFour(samples + 4);
+    for (std::size_t i = layOutFour(out, samples, first); i < 4; ++i) {
+        out = writeShortest(out, samples[i]);
+        *out++ = ',';
+    }
+    for (std::size_t i = 4 + layOutFour(out, samples + 4, second); i < 8; ++i) {
+        out = writeShortest(out, samples[i]);
+        *out++ = ',';
+    }
 }
 
 }  // namespace
 
 char* writeShortestCellsAvx2(char* out, std::span<const float> samples) noexcept {
     std::size_t done = 0;
-    for (; done + 4 <= samples.size(); done += 4) {
-        for (std::size_t i = done + writeFour(out, samples.data() + done); i < done + 4; ++i) {
-            out = writeShortest(out, samples[i]);
-            *out++ = ',';
-        }
-    }
+    for (; done + 8 <= samples.size(); done += 8) writeEight(out, samples.data() + done);
     for (; done < samples.size(); ++done) {
         out = writeShortest(out, samples[done]);
         *out++ = ',';

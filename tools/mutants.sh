@@ -132,6 +132,8 @@ mutant full part-without-the-line-feed-before-it src/table_writer.cpp '!out.writ
 # --- the lossless text's lanes, src/number_text_shortest_avx2.cpp
 mutant full shortest-lanes-ties-to-the-upper src/number_text_shortest_avx2.cpp \
   '_mm256_and_pd(_mm256_cmp_pd(below, above, _CMP_EQ_OQ), sOdd)' '_mm256_cmp_pd(below, above, _CMP_EQ_OQ)'
+mutant full shortest-lanes-layout-ignores-leading-zeros src/number_text_shortest_avx2.cpp \
+  '_mm_and_si128(isDigit, _mm_set1_epi8(shift))' '_mm_setzero_si128()'
 
 # --- the vector logf and cosf, src/lane_math.cpp and src/vector_math.cpp
 l=src/lane_math.cpp
