@@ -154,67 +154,6 @@ ExtendByGroups chooseExtendByGroups() noexcept {
     return extendByGroupsPortable;
 }
 
-// Moves `history` (the newest 40 words, oldest first) on by `groups` groups
-// of eight words, pair-aligned, and tells whether any pair among them has a
-// first word of 0 or 1: a first draw of 0.
-using ScanGroups = bool (*)(std::uint32_t* history, std::size_t groups) noexcept;
-
-bool scanGroupsPortable(std::uint32_t* history, std::size_t groups) noexcept {
-    // A ring of 64 words: word i of the sequence (counted from history's first) at i % 64.
-    std::array<std::uint32_t, 64> ring{};
-    std::copy(history, history + reach, ring.begin());
-    const std::size_t end = reach + groups * RandSequence::group;
-    bool thrown = false;
-    for (std::size_t i = reach; i < end; ++i) {
-        const std::uint32_t word = ring[(i - 9) % 64] + ring[(i - 31) % 64] + ring[(i - 34) % 64] + ring[(i - 37) % 64];
-        ring[i % 64] = word;
-        thrown |= i % 2 == 0 && word >> 1U == 0;
-    }
-    for (std::size_t i = 0; i < reach; ++i) history[i] = ring[(end - reach + i) % 64];
-    return thrown;
-}
-
-#if defined(__x86_64__)
-[[gnu::target("avx2")]] bool scanGroupsAvx2(std::uint32_t* history, std::size_t groups) noexcept {
-    __m256i fifth = loadGroup(history);
-    __m256i fourth = loadGroup(history + 8);
-    __m256i third = loadGroup(history + 16);
-    __m256i second = loadGroup(history + 24);
-    __m256i first = loadGroup(history + 32);
-    // A first word w of a pair has (w | 1) == 1 only when w >> 1 is 0; a
-    // second word, with every bit set, never does.
-    const __m256i secondWords = _mm256_setr_epi32(1, -1, 1, -1, 1, -1, 1, -1);
-    const __m256i one = _mm256_set1_epi32(1);
-    __m256i thrown = _mm256_setzero_si256();
-    for (std::size_t done = 0; done < groups; ++done) {
-        const __m256i sum =
-            _mm256_add_epi32(_mm256_add_epi32(wordsFrom<7>(second, first), wordsFrom<1>(fourth, third)),
-                             _mm256_add_epi32(wordsFrom<6>(fifth, fourth), wordsFrom<3>(fifth, fourth)));
-        thrown = _mm256_or_si256(thrown, _mm256_cmpeq_epi32(_mm256_or_si256(sum, secondWords), one));
-        fifth = fourth;
-        fourth = third;
-        third = second;
-        second = first;
-        first = sum;
-    }
-    auto* out = static_cast<__m256i*>(static_cast<void*>(history));
-    _mm256_storeu_si256(out, fifth);
-    _mm256_storeu_si256(out + 1, fourth);
-    _mm256_storeu_si256(out + 2, third);
-    _mm256_storeu_si256(out + 3, second);
-    _mm256_storeu_si256(out + 4, first);
-    return _mm256_testz_si256(thrown, thrown) == 0;
-}
-#endif
-
-ScanGroups chooseScanGroups() noexcept {
-#if defined(__x86_64__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return scanGroupsAvx2;
-#endif
-    return scanGroupsPortable;
-}
-
 }  // namespace
 
 std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws) noexcept {
@@ -241,45 +180,12 @@ std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws) noexcept {
 }
 
 std::uint64_t RandSequence::findThrownPair(std::uint64_t pairs) noexcept {
-    std::uint64_t passed = 0;
-    // A pair at a time; false when it is the pair sought.
-    const auto passPair = [this] {
+    for (std::uint64_t passed = 0; passed < pairs; ++passed) {
         const bool thrown = (*this)() == 0;
         (void)(*this)();
-        return !thrown;
-    };
-    // Pair by pair until a block ends between two pairs (within two blocks).
-    while (passed < pairs && next_ != lag) {
-        if (!passPair()) return passed;
-        ++passed;
+        if (thrown) return passed;
     }
-    if (passed == pairs) return passed;
-    // Then groups of four pairs, from the newest 40 words.
-    constexpr std::uint64_t groupPairs = group / 2;
-    constexpr std::uint64_t groupsPerScan = 4096;
-    static const ScanGroups scan = chooseScanGroups();
-    std::array<std::uint32_t, reach> history{};
-    std::copy(words_.begin(), words_.end(), history.begin() + (reach - lag));
-    for (unsigned j = reach - lag; j-- > 0;) history[j] = history[j + lag] - history[j + lag - tap];
-    while (pairs - passed >= groupPairs) {
-        const std::uint64_t groups = std::min(groupsPerScan, (pairs - passed) / groupPairs);
-        const std::array<std::uint32_t, reach> before = history;
-        if (scan(history.data(), groups)) {
-            // Rare: pass the same pairs again one by one, to stop at the one.
-            std::copy(before.begin() + (reach - lag), before.end(), words_.begin());
-            next_ = lag;
-            for (std::uint64_t pair = 0; pair < groups * groupPairs; ++pair) {
-                if (!passPair()) return passed + pair;
-            }
-        }
-        passed += groups * groupPairs;
-    }
-    std::copy(history.begin() + (reach - lag), history.end(), words_.begin());
-    next_ = lag;
-    for (; passed < pairs; ++passed) {
-        if (!passPair()) return passed;
-    }
-    return passed;
+    return pairs;
 }
 
 void RandSequence::stepBackToBlockEnd() noexcept {

@@ -48,8 +48,8 @@ public:
     // stops just after the first pair whose first draw is 0 (the pair a
     // sample is never made from). Returns the pairs passed before that one,
     // `pairs` where there is none. Counts pairs from where the sequence
-    // stands, which must be between two pairs. Whole groups of four pairs
-    // are scanned at vector speed, without handing out a draw.
+    // stands, which must be between two pairs. A pair at a time: for the
+    // short ranges around the lanes of advanceSideBySide.
     std::uint64_t findThrownPair(std::uint64_t pairs) noexcept;
 
     // Moves each of eight sequences on by `pairs` pairs (a multiple of
