@@ -1,44 +1,52 @@
 #!/usr/bin/env bash
-# Runs the tool and version 1.1.0, built here from its commit, on command
-# lines of four values (and the few that 1.1.0 answered with a usage line or
-# read past), under a fixed clock so that both seed rand() alike, and checks
-# that they write the same standard output, standard error, exit status and
-# files: with a table file in the way, standard output full or closed, and
-# standard error closed too.
+# Runs the tool and an earlier release, built here from its commit, on
+# command lines of four values (and the few that 1.1.0 answered with a usage
+# line or read past), under a fixed clock so that both seed rand() alike, and
+# checks that they write the same standard output, standard error, exit
+# status and files: with a table file in the way, standard output full or
+# closed, and standard error closed too. Against 1.2.0, also on the options
+# it had: --seed, -o, -T, --format and --lossless.
 #
-#   same_as_1_1_0.sh TOOL SOURCE_DIR FIXED_TIME_SHIM WORK_DIR
+#   same_as_release.sh VERSION TOOL SOURCE_DIR FIXED_TIME_SHIM WORK_DIR
 #
-# 1.1.0 is built in WORK_DIR, with the cmake and generator named by CMAKE and
-# CMAKE_GENERATOR (else cmake's own), and reused by later runs. Without git or
-# without the commit in SOURCE_DIR's history (a source archive, a shallow
-# clone) the test is skipped (status 77), saying why in the file named by
-# GAUSSIAN_NOISE_SKIPPED, except under CI=true, where it fails.
+# VERSION is 1.1.0 or 1.2.0. The release is built in WORK_DIR, with the cmake
+# and generator named by CMAKE and CMAKE_GENERATOR (else cmake's own), and
+# reused by later runs. Without git or without the commit in SOURCE_DIR's
+# history (a source archive, a shallow clone) the test is skipped (status
+# 77), saying why in the file named by GAUSSIAN_NOISE_SKIPPED, except under
+# CI=true, where it fails.
 set -euo pipefail
-trap 'echo "same_as_1_1_0.sh: failed at line $LINENO" >&2' ERR
-tool=$(realpath "$1")
-source_dir=$2
-shim=$(realpath "$3")
-work_dir=$(realpath -m "$4")
-release_commit=a27246b  # v1.1.0
+trap 'echo "same_as_release.sh: failed at line $LINENO" >&2' ERR
+version=$1
+tool=$(realpath "$2")
+source_dir=$3
+shim=$(realpath "$4")
+work_dir=$(realpath -m "$5")
+case $version in
+  1.1.0) release_commit=a27246b ;;
+  1.2.0) release_commit=e1cd805 ;;
+  *) echo "same_as_release.sh: no release $version" >&2 && exit 1 ;;
+esac
+test_name=Version${version//./_}.SameBytes
 
 fail() {
-  echo "same_as_1_1_0.sh: $*" >&2
+  echo "same_as_release.sh: $*" >&2
   exit 1
 }
 skip() {
   [[ ${CI-} == true ]] && fail "$1"
   echo "skipped: $1"
-  [[ -n ${GAUSSIAN_NOISE_SKIPPED-} ]] && echo "Version1_1_0.SameBytesForFourValues: $1" >>"$GAUSSIAN_NOISE_SKIPPED"
+  [[ -n ${GAUSSIAN_NOISE_SKIPPED-} ]] && echo "$test_name: $1" >>"$GAUSSIAN_NOISE_SKIPPED"
   exit 77
 }
 
 old_tool=$work_dir/build/gaussian_noise
 if [[ ! -x $old_tool ]]; then
-  command -v git >/dev/null || skip "needs git to build version 1.1.0 from its commit"
+  command -v git >/dev/null || skip "needs git to build version $version from its commit"
   # git's first line says why: no repository, no such commit, or a
   # repository that another user owns.
   if ! error=$(git -C "$source_dir" cat-file -e "$release_commit^{commit}" 2>&1); then
-    skip "needs the repository's history to build version 1.1.0 from commit $release_commit: ${error%%$'\n'*}"
+    skip "needs the repository's history to build version $version from commit $release_commit: ${error%%$'\n'*}"
   fi
   rm -rf "$work_dir"
   mkdir -p "$work_dir/source"
@@ -49,11 +57,11 @@ if [[ ! -x $old_tool ]]; then
     -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF &&
     "${CMAKE:-cmake}" --build "$work_dir/build" --target gaussian_noise; } >"$work_dir/build.log" 2>&1; then
     cat "$work_dir/build.log" >&2
-    fail "version 1.1.0 did not build"
+    fail "version $version did not build"
   fi
 fi
 
-runs=$(mktemp -d "${TMPDIR:-/tmp}/same_as_1_1_0.XXXXXX")
+runs=$(mktemp -d "${TMPDIR:-/tmp}/same_as_release.XXXXXX")
 trap 'rm -rf "$runs"' EXIT
 # A sanitized tool loads after the shim.
 export ASAN_OPTIONS=${ASAN_OPTIONS-}:verify_asan_link_order=0
@@ -90,20 +98,21 @@ cases=0
 differences=0
 warnings=0
 # same SECOND SETUP ARGUMENTS...: the two tools do the same, but that the
-# tool warns of a value that is not wholly a number, as 1.1.0 did not: those
-# lines of its standard error are counted and left out of the comparison.
+# tool warns of a value that is not wholly a number, as the releases did
+# not: those lines of its standard error are counted and left out of the
+# comparison.
 same() {
   cases=$((cases + 1))
   run "$tool" "$runs/$cases.tool" "$@"
-  run "$old_tool" "$runs/$cases.1.1.0" "$@"
+  run "$old_tool" "$runs/$cases.release" "$@"
   local stderr=$runs/$cases.tool/stderr
   if [[ -f $stderr ]]; then
     warnings=$((warnings + $(grep -c '^gaussian_noise: warning: ' "$stderr" || true)))
     sed -i '/^gaussian_noise: warning: /d' "$stderr"
   fi
-  if ! diff -r "$runs/$cases.tool" "$runs/$cases.1.1.0" >"$runs/diff" 2>&1; then
+  if ! diff -r "$runs/$cases.tool" "$runs/$cases.release" >"$runs/diff" 2>&1; then
     differences=$((differences + 1))
-    echo "differs from 1.1.0 at second $1, $2, arguments:$(printf " '%s'" "${@:3}")" >&2
+    echo "differs from $version at second $1, $2, arguments:$(printf " '%s'" "${@:3}")" >&2
     head -n 20 "$runs/diff" >&2
   fi
 }
@@ -140,6 +149,27 @@ for setup in directory old-table full closed no-stderr; do
   same $second "$setup" 0 1 20 30
 done
 
-((differences == 0)) || fail "$differences of $cases command lines differ from version 1.1.0"
-echo "$cases command lines: standard output, standard error, status and files as version 1.1.0's" \
+if [[ $version == 1.2.0 ]]; then
+  # The options of 1.2.0: seeds, the output named or standard output,
+  # threads, the binary formats and the lossless text, alone and together,
+  # and their refusals.
+  same $second plain --seed 74617010 0 1 3 7
+  same $second plain --seed=376 --lossless 2 0.5 100 1001
+  same $second plain -o table.csv 1 2 30 40
+  same $second plain -o - --seed 22312356 1 4 6 6
+  same $second plain -T 2 --seed 376 0 1 1000 1001
+  same $second plain -T 0 0 1 50 60
+  same $second plain --format npy -o table.npy --seed 5 0 1 20 30
+  same $second plain --format=f32 -o table.f32 -T 2 0 1 300 400
+  same $second plain --lossless -o - -T 2 --seed 9 1e6 1e-6 40 50
+  for refused in '--seed' '--seed x' '--seed -1' '-T' '-T x' '--format' '--format csv2' '-o' '--frobnicate' '-x'; do
+    # shellcheck disable=SC2086 # each refusal is words of its own
+    same $second plain $refused 0 1 2 3
+  done
+  same $second plain -o no/such/directory/table.csv 0 1 2 3
+  same $second full -o - 0 1 20 30
+fi
+
+((differences == 0)) || fail "$differences of $cases command lines differ from version $version"
+echo "$cases command lines: standard output, standard error, status and files as version $version's" \
   "($warnings warnings of values that are not wholly numbers left out)"
