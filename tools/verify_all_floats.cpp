@@ -35,27 +35,36 @@ constexpr std::uint64_t chunkSize = std::uint64_t{1} << 20;
 constexpr std::size_t blockSize = 4096;    // values written by one call
 constexpr std::size_t referenceRoom = 32;  // bytes a cell, more than any writer needs
 
-char* printfCell(char* out, float value) {
-    return out + std::snprintf(out, referenceRoom, "%g,", static_cast<double>(value));
+// printf's cells of a block (a multiple of eight values), eight a call: the
+// call's own cost is then shared, and the check takes a third less time.
+char* printfCells(char* out, std::span<const float> values) {
+    for (std::size_t i = 0; i < values.size(); i += 8) {
+        const auto at = [&](std::size_t j) { return static_cast<double>(values[i + j]); };
+        out += std::snprintf(out, 8 * referenceRoom, "%g,%g,%g,%g,%g,%g,%g,%g,", at(0), at(1), at(2), at(3), at(4),
+                             at(5), at(6), at(7));
+    }
+    return out;
 }
 
-char* toCharsCell(char* out, float value) {
-    char* end = std::to_chars(out, out + referenceRoom - 1, value).ptr;
-    *end = ',';
-    return end + 1;
+char* toCharsCells(char* out, std::span<const float> values) {
+    for (const float value : values) {
+        out = std::to_chars(out, out + referenceRoom - 1, value).ptr;
+        *out++ = ',';
+    }
+    return out;
 }
 
 // A kind of cell: its variants and the reference they must equal.
 struct Kind {
     std::string_view name;
     std::string_view referenceName;
-    char* (*reference)(char* out, float value);  // one cell and its comma
+    char* (*reference)(char* out, std::span<const float> values);  // cells, each with its comma
     std::span<const CellWriterVariant> (*variants)();
 };
 
 const std::array kinds{
-    Kind{"general", "printf(\"%g\")", printfCell, gaussian_noise::cellWriterVariants},
-    Kind{"shortest", "std::to_chars", toCharsCell, gaussian_noise::shortestCellWriterVariants},
+    Kind{"general", "printf(\"%g\")", printfCells, gaussian_noise::cellWriterVariants},
+    Kind{"shortest", "std::to_chars", toCharsCells, gaussian_noise::shortestCellWriterVariants},
 };
 
 struct Checked {
@@ -104,9 +113,7 @@ void checkChunks() {
             for (std::size_t index = 0; index < checked.size(); ++index) {
                 const Kind& kind = *checked[index].kind;
                 if (written != &kind) {
-                    char* theirEnd = theirs.data();
-                    // cppcheck-suppress useStlAlgorithm ; one cell after another, as the variants write them
-                    for (const float value : values) theirEnd = kind.reference(theirEnd, value);
+                    const char* theirEnd = kind.reference(theirs.data(), values);
                     their = std::string_view(theirs.data(), static_cast<std::size_t>(theirEnd - theirs.data()));
                     written = &kind;
                 }
