@@ -268,16 +268,9 @@ struct Group {
     return 4;
 }
 
-// Two groups' digits before either's layout: the processor works on both
-// at once.
-[[gnu::target("avx2")]] void writeEight(char*& out, const float* samples) noexcept {
-    const Group first = digitsOfFour(samples);
-    const Group second = digitsOfFour(samples + 4);
-    for (std::size_t i = layOutFour(out, samples, first); i < 4; ++i) {
-        out = writeShortest(out, samples[i]);
-        *out++ = ',';
-    }
-    for (std::size_t i = 4 + layOutFour(out, samples + 4, second); i < 8; ++i) {
+// Writes the group's cells, and those its lanes could not take through writeShortest.
+[[gnu::target("avx2")]] inline void writeGroup(char*& out, const float* samples, const Group& group) noexcept {
+    for (std::size_t i = layOutFour(out, samples, group); i < 4; ++i) {
         out = writeShortest(out, samples[i]);
         *out++ = ',';
     }
@@ -285,10 +278,20 @@ struct Group {
 
 }  // namespace
 
-char* writeShortestCellsAvx2(char* out, std::span<const float> samples) noexcept {
-    std::size_t done = 0;
-    for (; done + 8 <= samples.size(); done += 8) writeEight(out, samples.data() + done);
-    for (; done < samples.size(); ++done) {
+// Each group's digits are worked out before the group before it is laid
+// out, so that the processor overlaps the two.
+[[gnu::target("avx2")]] char* writeShortestCellsAvx2(char* out, std::span<const float> samples) noexcept {
+    const std::size_t groups = samples.size() / 4;
+    if (groups > 0) {
+        Group next = digitsOfFour(samples.data());
+        for (std::size_t i = 0; i + 1 < groups; ++i) {
+            const Group current = next;
+            next = digitsOfFour(samples.data() + 4 * (i + 1));
+            writeGroup(out, samples.data() + 4 * i, current);
+        }
+        writeGroup(out, samples.data() + 4 * (groups - 1), next);
+    }
+    for (std::size_t done = 4 * groups; done < samples.size(); ++done) {
         out = writeShortest(out, samples[done]);
         *out++ = ',';
     }
