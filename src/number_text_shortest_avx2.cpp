@@ -92,13 +92,21 @@ constexpr std::array<Layout, 2 * exponentCount * digitCounts> makeLayouts() {
 constexpr auto layouts = makeLayouts();
 static_assert(layouts[layoutIndex(1, -4, 9)].length == 16, "the longest cell, \"-0.000ddddddddd,\", fills 16 bytes");
 
-// Whether d lies in the interval from low to high, the ends included where `even`.
-[[gnu::target("avx2")]] inline __m256d inside(__m256d d, __m256d low, __m256d high, __m256d even) noexcept {
-    const __m256d aboveLow =
-        _mm256_or_pd(_mm256_cmp_pd(d, low, _CMP_GT_OQ), _mm256_and_pd(even, _mm256_cmp_pd(d, low, _CMP_EQ_OQ)));
-    const __m256d belowHigh =
-        _mm256_or_pd(_mm256_cmp_pd(d, high, _CMP_LT_OQ), _mm256_and_pd(even, _mm256_cmp_pd(d, high, _CMP_EQ_OQ)));
-    return _mm256_and_pd(aboveLow, belowHigh);
+// The least and the greatest integer in the interval from low to high, the
+// ends included where `even`.
+struct IntegerBounds {
+    __m256d least;
+    __m256d greatest;
+};
+[[gnu::target("avx2")]] inline IntegerBounds integerBounds(__m256d low, __m256d high, __m256d even) noexcept {
+    const __m256d one = _mm256_set1_pd(1.0);
+    return {_mm256_blendv_pd(_mm256_add_pd(_mm256_floor_pd(low), one), _mm256_ceil_pd(low), even),
+            _mm256_blendv_pd(_mm256_sub_pd(_mm256_ceil_pd(high), one), _mm256_floor_pd(high), even)};
+}
+
+// Whether the integer d lies within the bounds.
+[[gnu::target("avx2")]] inline __m256d inside(__m256d d, const IntegerBounds& bounds) noexcept {
+    return _mm256_and_pd(_mm256_cmp_pd(d, bounds.least, _CMP_GE_OQ), _mm256_cmp_pd(d, bounds.greatest, _CMP_LE_OQ));
 }
 
 // Per 64-bit lane, n = 2^52 + m with m < 10^4 in the low 32 bits: the
@@ -165,13 +173,23 @@ struct Sources {
     return _mm_shuffle_epi8(bytes, _mm_add_epi8(order, _mm_and_si128(isDigit, _mm_set1_epi8(shift))));
 }
 
-// `value` times `power` in the lanes where `exponent` has `bit`.
-[[gnu::target("avx2")]] inline __m256d timesPowerOfTen(__m256d value, __m256i exponent, long long bit,
-                                                       double power) noexcept {
-    const __m256d has = _mm256_castsi256_pd(
-        _mm256_cmpeq_epi64(_mm256_and_si256(exponent, _mm256_set1_epi64x(bit)), _mm256_set1_epi64x(bit)));
-    return _mm256_blendv_pd(value, _mm256_mul_pd(value, _mm256_set1_pd(power)), has);
+// k = floor(q log10 2) for -37 <= q <= 0, by a 22-bit fixed-point log10 2.
+constexpr int decimalExponentOf(int q) { return (q * 1262611) >> 22; }
+constexpr int leastQ = -37;
+
+// For each q, the factor 2^q * 10^-k, exact in a double: 5^-k * 2^(q-k)
+// with 5^-k <= 5^12 < 2^28.
+constexpr std::array<double, 1 - leastQ> makeFactors() {
+    std::array<double, 1 - leastQ> factors{};
+    for (int q = leastQ; q <= 0; ++q) {
+        double factor = 1.0;
+        for (int i = 0; i < -q; ++i) factor /= 2.0;
+        for (int i = 0; i < -decimalExponentOf(q); ++i) factor *= 10.0;
+        factors[static_cast<std::size_t>(q - leastQ)] = factor;
+    }
+    return factors;
 }
+constexpr auto factors = makeFactors();
 
 // Four samples' digits as source bytes, and their decimal exponents less
 // eight; `common` is false where one of them is outside the common case.
@@ -191,18 +209,10 @@ struct Group {
                                          _mm_cmpeq_epi32(fraction, _mm_setzero_si128()));
     if (_mm_movemask_epi8(outside) != 0) return Group{Sources{}, {}, false};
 
-    // k = floor(q log10 2), for -37 <= q <= 0 by a 22-bit fixed-point
-    // log10 2; the factor 2^q * 10^-k, both exact in a double: 2^q from its
-    // exponent bits, 10^-k as a product of 10^8, 10^4, 10^2 and 10 by the
-    // bits of -k.
+    // x = c * 2^q; its decimal exponent k and the factor 2^q * 10^-k by q.
     const __m128i q = _mm_sub_epi32(biased, _mm_set1_epi32(150));
     const __m128i k = _mm_srai_epi32(_mm_mullo_epi32(q, _mm_set1_epi32(1262611)), 22);
-    const __m256d powerOfTwo =
-        _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_cvtepi32_epi64(_mm_add_epi32(q, _mm_set1_epi32(1023))), 52));
-    const __m256i minusK = _mm256_cvtepi32_epi64(_mm_sub_epi32(_mm_setzero_si128(), k));
-    const __m256d factor = timesPowerOfTen(
-        timesPowerOfTen(timesPowerOfTen(timesPowerOfTen(powerOfTwo, minusK, 8, 1e8), minusK, 4, 1e4), minusK, 2, 1e2),
-        minusK, 1, 1e1);
+    const __m256d factor = _mm256_i32gather_pd(factors.data(), _mm_sub_epi32(q, _mm_set1_epi32(leastQ)), 8);
     const __m128i significand = _mm_or_si128(fraction, _mm_set1_epi32(1 << 23));
     const __m256d c = _mm256_cvtepi32_pd(significand);
     const __m256d half = _mm256_set1_pd(0.5);
@@ -218,10 +228,11 @@ struct Group {
     const __m256d t = _mm256_add_pd(s, one);
     const __m256d sp10 = _mm256_mul_pd(_mm256_floor_pd(_mm256_mul_pd(s, _mm256_set1_pd(0.1))), ten);
     const __m256d tp10 = _mm256_add_pd(sp10, ten);
-    const __m256d lowerTenIn = inside(sp10, low, high, even);
-    const __m256d upperTenIn = inside(tp10, low, high, even);
-    const __m256d lowerIn = inside(s, low, high, even);
-    const __m256d upperIn = inside(t, low, high, even);
+    const IntegerBounds bounds = integerBounds(low, high, even);
+    const __m256d lowerTenIn = inside(sp10, bounds);
+    const __m256d upperTenIn = inside(tp10, bounds);
+    const __m256d lowerIn = inside(s, bounds);
+    const __m256d upperIn = inside(t, bounds);
     // Both integers in: the nearer, ties to the even one.
     const __m256d below = _mm256_sub_pd(v, s);
     const __m256d above = _mm256_sub_pd(t, v);
