@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
-# Whole-process measurements of the tool against v1.1.0 (built here from its
-# commit) and two programs built from the same sources: draw_only (the same
-# draws, no text, no file) and stream_writer (the same table written through
-# an std::ofstream).
+# Whole-process measurements of the tool against v1.1.0 and v1.2.0 (built
+# here from their commits) and two programs built from the same sources:
+# draw_only (the same draws, no text, no file) and stream_writer (the same
+# table written through an std::ofstream).
 #
 #   bench/whole_process.sh [REPETITIONS]    (default 5)
 #
-# Builds the `bench` preset and v1.1.0, then runs every program REPETITIONS
-# times, interleaved, in a temporary directory, and prints a markdown table of
-# the number text variant in use, the median wall times, their ratios, the
-# tool's times at 1, 2, 4 and 8 threads, its peak memory for 10^6, 10^7 and
-# 10^8 cells at 1 and 2 threads, and whether the tool's file equals the stream
-# writer's and v1.1.0's for the same seed. The 10^8-cell runs write about
-# 900 MB; their file is deleted after each run. A second table times the
-# binary formats against text and against numpy writing the same array.
-# Exits 1 if the files differ.
+# Builds the `bench` preset, v1.1.0 and v1.2.0, then runs every program
+# REPETITIONS times, interleaved, in a temporary directory, and prints a
+# markdown table of the number text variant in use, the median wall times,
+# their ratios, the tool's times at 1, 2, 4 and 8 threads, its peak memory
+# for 10^6, 10^7 and 10^8 cells at 1 and 2 threads, and whether the tool's
+# file equals the stream writer's, v1.1.0's and v1.2.0's for the same seed.
+# The 10^8-cell runs write about 900 MB; their file is deleted after each
+# run. A second table times the binary formats against text and against
+# numpy writing the same array. Exits 1 if the files differ.
 set -euo pipefail
 export LC_ALL=C  # a decimal point in EPOCHREALTIME and in awk
 cd "$(dirname "$0")/.."
@@ -34,13 +34,20 @@ fi
 cmake --preset bench >&2
 cmake --build --preset bench >&2
 
-# v1.1.0, the last release drawn from rand() with its lock, from its commit.
-baseline_commit=a27246b
+# v1.1.0, the last release drawn from rand() with its lock, and v1.2.0, the
+# release before this one, each from its commit.
 baseline=$(mktemp -d "${TMPDIR:-/tmp}/whole_process_baseline.XXXXXX")
-git archive "$baseline_commit" | tar -x -C "$baseline"
-cmake -S "$baseline" -B "$baseline/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >&2
-cmake --build "$baseline/build" -j 2 --target gaussian_noise >&2
-old_tool=$baseline/build/gaussian_noise
+# build_release COMMIT: builds the tool at COMMIT under $baseline/COMMIT.
+build_release() {
+  mkdir "$baseline/$1"
+  git archive "$1" | tar -x -C "$baseline/$1"
+  cmake -S "$baseline/$1" -B "$baseline/$1/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >&2
+  cmake --build "$baseline/$1/build" -j 2 --target gaussian_noise >&2
+}
+build_release a27246b
+build_release e1cd805
+old_tool=$baseline/a27246b/build/gaussian_noise
+previous_tool=$baseline/e1cd805/build/gaussian_noise
 
 build=$PWD/build/bench
 tool=$build/gaussian_noise
@@ -81,7 +88,7 @@ met() { awk "BEGIN { print (($1) ? \"yes\" : \"no\") }"; }
 load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
 tool_7=() draw_7=() sequence_7=() stream_7=() tool_8=() kib_6=() kib_7=() kib_8=() system_7=() system_8=() user_7=() user_8=()
 piped_7=() progress_7=() lossless_7=()
-old_7=() old_lossless_7=() lossless_t2_7=() t2_7=() t4_7=() t8_7=() t2_kib_6=() t2_kib_7=() t2_kib_8=()
+old_7=() old_lossless_7=() previous_7=() previous_lossless_7=() lossless_t2_7=() t2_7=() t4_7=() t8_7=() t2_kib_6=() t2_kib_7=() t2_kib_8=()
 for ((i = 1; i <= repetitions; i++)); do
   echo "repetition $i of $repetitions" >&2
   run "$tool" 0 1 100 10000
@@ -90,6 +97,8 @@ for ((i = 1; i <= repetitions; i++)); do
   t2_kib_6+=("$kib")
   run "$old_tool" 0 1 1000 10000
   old_7+=("$seconds")
+  run "$previous_tool" 0 1 1000 10000
+  previous_7+=("$seconds")
   run "$tool" 0 1 1000 10000
   tool_7+=("$seconds") kib_7+=("$kib") system_7+=("$system") user_7+=("$user")
   run "$tool" --threads=2 0 1 1000 10000
@@ -100,6 +109,8 @@ for ((i = 1; i <= repetitions; i++)); do
   t8_7+=("$seconds")
   run "$old_tool" --lossless 0 1 1000 10000
   old_lossless_7+=("$seconds")
+  run "$previous_tool" --lossless 0 1 1000 10000
+  previous_lossless_7+=("$seconds")
   run "$tool" --lossless --threads=2 0 1 1000 10000
   lossless_t2_7+=("$seconds")
   run "$draw_only" 0 1 1000 10000
@@ -134,19 +145,21 @@ for arguments in "0 1 1000 10000" "0 1e-12 100 1000" "-5e6 1e12 100 1000" "1 0 3
     echo "the tables for '$arguments' differ" >&2
     same_files=no
   fi
-  # The tool in four threads, and v1.1.0, for the same second.
-  mkdir -p threaded_table old_table
+  # The tool in four threads, v1.1.0 and v1.2.0, for the same second.
+  mkdir -p threaded_table old_table previous_table
   # shellcheck disable=SC2086
   (cd threaded_table && LD_PRELOAD=$fixed_time "$tool" --threads=4 $arguments >/dev/null)
   # shellcheck disable=SC2086
   (cd old_table && LD_PRELOAD=$fixed_time "$old_tool" $arguments >/dev/null)
-  for other in threaded_table old_table; do
+  # shellcheck disable=SC2086
+  (cd previous_table && LD_PRELOAD=$fixed_time "$previous_tool" $arguments >/dev/null)
+  for other in threaded_table old_table previous_table; do
     if ! cmp tool_table/generated_noise.csv "$other/generated_noise.csv" >&2; then
       echo "the tables for '$arguments' differ in $other" >&2
       same_files=no
     fi
   done
-  rm -rf tool_table stream_table threaded_table old_table
+  rm -rf tool_table stream_table threaded_table old_table previous_table
 done
 
 t_tool=$(median "${tool_7[@]}")
@@ -162,6 +175,9 @@ t_old=$(median "${old_7[@]}")
 tool_over_old=$(calc %.3f "$t_tool / $t_old")
 t2_over_old=$(calc %.3f "$(median "${t2_7[@]}") / $t_old")
 lossless_t2_over_old=$(calc %.3f "$(median "${lossless_t2_7[@]}") / $(median "${old_lossless_7[@]}")")
+t_previous=$(median "${previous_7[@]}")
+tool_over_previous=$(calc %.3f "$t_tool / $t_previous")
+lossless_over_previous=$(calc %.3f "$(median "${lossless_7[@]}") / $(median "${previous_lossless_7[@]}")")
 threads_times="$(calc %.3f "$t_tool") / $(calc %.3f "$(median "${t2_7[@]}")") / $(calc %.3f "$(median "${t4_7[@]}")") / $(calc %.3f "$(median "${t8_7[@]}")") s"
 m6=$(maximum "${kib_6[@]}")
 m7=$(maximum "${kib_7[@]}")
@@ -201,6 +217,9 @@ cat <<EOF
 | tool / v1.1.0 | $tool_over_old | ≤ 0.65 | $(met "$tool_over_old <= 0.65") |
 | tool --threads=2 / v1.1.0 | $t2_over_old | ≤ 0.40 (stretch 0.33) | $(met "$t2_over_old <= 0.40") |
 | tool --lossless --threads=2 / v1.1.0 --lossless | $lossless_t2_over_old | ≤ 0.55 | $(met "$lossless_t2_over_old <= 0.55") |
+| v1.2.0, 10^7 cells | $(calc %.3f "$t_previous") s ($(calc %.1f "$t_previous * 1e9 / 1e7") ns/cell) | | |
+| tool / v1.2.0 | $tool_over_previous | | |
+| tool --lossless / v1.2.0 --lossless | $lossless_over_previous | | |
 | tool at 1 / 2 / 4 / 8 threads, 10^7 cells | $threads_times | | |
 | draw_only, 10^7 cells, draws from rand() | $(calc %.3f "$t_draw") s ($(calc %.1f "$t_draw * 1e9 / 1e7") ns/cell) | | |
 | draw_only --sequence, the same draws without the lock | $(calc %.3f "$t_sequence") s ($(calc %.1f "$t_sequence * 1e9 / 1e7") ns/cell) | | |
@@ -217,7 +236,7 @@ cat <<EOF
 | tool time in the kernel, 10^7 / 10^8 cells | $system_time | | |
 | tool peak RSS, 10^6 / 10^7 / 10^8 cells | $memory | ≤ 8 MiB, within 1 MiB | $memory_met |
 | tool --threads=2 peak RSS, 10^6 / 10^7 / 10^8 cells | $memory_2 | ≤ 11 MiB, within 1 MiB | $memory_2_met |
-| tool file (1 and 4 threads) = stream_writer file = v1.1.0 file, same seed | $same_files | yes | $same_files |
+| tool file (1 and 4 threads) = stream_writer file = v1.1.0 and v1.2.0 files, same seed | $same_files | yes | $same_files |
 
 Wall times are medians of $repetitions interleaved runs; peak RSS is the largest
 seen. Machine: $(lscpu | awk -F ': *' '/^Model name:/ && !seen++ { print $2 }'), $(nproc) CPUs,
