@@ -10,9 +10,9 @@
 // lane's digits become nine bytes, leading zeros included, and one byte
 // shuffle, chosen by the sign, the decimal exponent and the count of
 // significant digits and moved past the leading zeros, lays them out with
-// '.', '0', '-' and the comma. A group with a lane
-// outside that range goes through writeShortest, and so does a lane bound
-// for exponent notation, with the lanes after it.
+// '.', '0', '-' and the comma. A group with a lane outside that range goes
+// through writeShortest, and so does a lane bound for exponent notation,
+// with the lanes after it.
 #include "number_text_variants.h"
 
 #if defined(__x86_64__)
@@ -22,7 +22,6 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "number_text.h"
 
