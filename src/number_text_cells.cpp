@@ -18,10 +18,8 @@ char* writeGeneralCellsPortable(char* out, std::span<const float> samples) noexc
 
 // The portable --lossless variant: one sample after another through writeShortest.
 char* writeShortestCellsPortable(char* out, std::span<const float> samples) noexcept {
-    for (const float sample : samples) {
-        out = writeShortest(out, sample);
-        *out++ = ',';
-    }
+    // cppcheck-suppress useStlAlgorithm ; a loop says "one cell after another" plainest
+    for (const float sample : samples) out = writeShortestCell(out, sample);
     return out;
 }
 

@@ -172,8 +172,11 @@ struct Sources {
     return _mm_shuffle_epi8(bytes, _mm_add_epi8(order, _mm_and_si128(isDigit, _mm_set1_epi8(shift))));
 }
 
-// k = floor(q log10 2) for -37 <= q <= 0, by a 22-bit fixed-point log10 2.
-constexpr int decimalExponentOf(int q) { return (q * 1262611) >> 22; }
+// k = floor(q log10 2) for -37 <= q <= 0, by a 22-bit fixed-point log10 2;
+// the lanes compute it the same way.
+constexpr int log10Of2Bits = 22;
+constexpr int log10Of2Fixed = 1262611;  // log10 2 * 2^22, rounded up
+constexpr int decimalExponentOf(int q) { return (q * log10Of2Fixed) >> log10Of2Bits; }
 constexpr int leastQ = -37;
 
 // For each q, the factor 2^q * 10^-k, exact in a double: 5^-k * 2^(q-k)
@@ -190,8 +193,9 @@ constexpr std::array<double, 1 - leastQ> makeFactors() {
 }
 constexpr auto factors = makeFactors();
 
-// Four samples' digits as source bytes, and their decimal exponents less
-// eight; `common` is false where one of them is outside the common case.
+// Four samples' digits as source bytes, and their k (a text's exponent is
+// k + 8 less its leading zeros); `common` is false where one of them is
+// outside the common case.
 struct Group {
     Sources sources;
     std::array<std::int32_t, 4> ks;
@@ -210,7 +214,7 @@ struct Group {
 
     // x = c * 2^q; its decimal exponent k and the factor 2^q * 10^-k by q.
     const __m128i q = _mm_sub_epi32(biased, _mm_set1_epi32(150));
-    const __m128i k = _mm_srai_epi32(_mm_mullo_epi32(q, _mm_set1_epi32(1262611)), 22);
+    const __m128i k = _mm_srai_epi32(_mm_mullo_epi32(q, _mm_set1_epi32(log10Of2Fixed)), log10Of2Bits);
     const __m256d factor = _mm256_i32gather_pd(factors.data(), _mm_sub_epi32(q, _mm_set1_epi32(leastQ)), 8);
     const __m128i significand = _mm_or_si128(fraction, _mm_set1_epi32(1 << 23));
     const __m256d c = _mm256_cvtepi32_pd(significand);
@@ -280,10 +284,7 @@ struct Group {
 
 // Writes the group's cells, and those its lanes could not take through writeShortest.
 [[gnu::target("avx2")]] inline void writeGroup(char*& out, const float* samples, const Group& group) noexcept {
-    for (std::size_t i = layOutFour(out, samples, group); i < 4; ++i) {
-        out = writeShortest(out, samples[i]);
-        *out++ = ',';
-    }
+    for (std::size_t i = layOutFour(out, samples, group); i < 4; ++i) out = writeShortestCell(out, samples[i]);
 }
 
 }  // namespace
@@ -301,10 +302,7 @@ struct Group {
         }
         writeGroup(out, samples.data() + 4 * (groups - 1), next);
     }
-    for (std::size_t done = 4 * groups; done < samples.size(); ++done) {
-        out = writeShortest(out, samples[done]);
-        *out++ = ',';
-    }
+    for (std::size_t done = 4 * groups; done < samples.size(); ++done) out = writeShortestCell(out, samples[done]);
     return out;
 }
 

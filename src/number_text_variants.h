@@ -28,6 +28,13 @@ struct CellWriterVariant {
     return out + 1;
 }
 
+// One sample's writeShortest text followed by ','; returns the end.
+[[gnu::always_inline]] inline char* writeShortestCell(char* out, float sample) noexcept {
+    out = writeShortest(out, sample);
+    *out = ',';
+    return out + 1;
+}
+
 // Every variant built in, the portable one first; the ones after it are
 // faster where supported.
 std::span<const CellWriterVariant> cellWriterVariants();
