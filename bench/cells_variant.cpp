@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "number_text_variants.h"
+#include "text/number_text_variants.h"
 
 int main() {
     std::puts(std::string(gaussian_noise::chosenCellWriterVariant().name).c_str());

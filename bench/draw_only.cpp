@@ -15,12 +15,12 @@
 #include <span>
 #include <string_view>
 
-#include "cells.h"
-#include "command_line.h"
-#include "gaussian_sample.h"
-#include "rand_sequence.h"
-#include "table_writer.h"
-#include "vector_math.h"
+#include "table/cells.h"
+#include "cli/command_line.h"
+#include "samples/gaussian_sample.h"
+#include "draws/rand_sequence.h"
+#include "table/table_writer.h"
+#include "samples/math_choice.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "gaussian_sample.h"
-#include "number_text.h"
-#include "number_text_variants.h"
+#include "samples/gaussian_sample.h"
+#include "text/number_text.h"
+#include "text/number_text_variants.h"
 
 int main(int argc, char** argv) {
     using namespace gaussian_noise;

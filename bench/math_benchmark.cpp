@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <string>
 
-#include "gaussian_sample.h"
-#include "math_checkpoints.h"
-#include "rand_sequence.h"
-#include "vector_math.h"
+#include "samples/gaussian_sample.h"
+#include "samples/math_checkpoints.h"
+#include "draws/rand_sequence.h"
+#include "samples/math_choice.h"
 
 namespace {
 

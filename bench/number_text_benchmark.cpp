@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "gaussian_sample.h"
-#include "number_text.h"
-#include "number_text_variants.h"
+#include "samples/gaussian_sample.h"
+#include "text/number_text.h"
+#include "text/number_text_variants.h"
 
 namespace {
 

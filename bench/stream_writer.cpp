@@ -10,8 +10,8 @@
 #include <fstream>
 #include <span>
 
-#include "command_line.h"
-#include "gaussian_sample.h"
+#include "cli/command_line.h"
+#include "samples/gaussian_sample.h"
 
 int main(int argc, char** argv) {
     using namespace gaussian_noise;

@@ -17,13 +17,13 @@
 #include <span>
 #include <string_view>
 
-#include "command_line.h"
-#include "messages.h"
-#include "number_text.h"
-#include "output.h"
-#include "rand_sequence.h"
-#include "table_writer.h"
-#include "thrown_pairs.h"
+#include "cli/command_line.h"
+#include "cli/messages.h"
+#include "text/number_text.h"
+#include "io/output.h"
+#include "draws/rand_sequence.h"
+#include "table/table_writer.h"
+#include "draws/thrown_pair_scan.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "math_inputs.h"
+#include "samples/math_inputs.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "math_inputs.h"
+#include "samples/math_inputs.h"
 
 namespace {
 

@@ -34,8 +34,8 @@ mutant() {
 # equivalent NAME FILE FROM TO REASON: a change that cannot alter behaviour.
 equivalent() { mutant full "$1" "$2" "$3" "$4"; reasons[-1]=$5; }
 
-# --- the generator's arithmetic, src/gaussian_sample.h
-g=src/gaussian_sample.h
+# --- the generator's arithmetic, src/samples/gaussian_sample.h
+g=src/samples/gaussian_sample.h
 mutant quick cosine-in-double $g 'out[i] = cosf(in[i]);' 'out[i] = static_cast<float>(std::cos(static_cast<double>(in[i])));'
 mutant full sine-for-cosine $g 'out[i] = cosf(in[i]);' 'out[i] = sinf(in[i]);'
 mutant full logarithm-in-double $g 'out[i] = logf(in[i]);' 'out[i] = static_cast<float>(std::log(static_cast<double>(in[i])));'
@@ -70,16 +70,16 @@ equivalent standard-deviation-in-double $g 'float sample = mean + sqrtf(variance
   'float sample = mean + static_cast<float>(std::sqrt(static_cast<double>(variance))) * z0;' \
   'a double square root rounded to single equals the single one for every float'
 
-# --- the copy of the C library's sequence, src/rand_sequence.cpp
-r=src/rand_sequence.cpp
+# --- the copy of the C library's sequence, src/draws/rand_sequence.cpp
+r=src/draws/rand_sequence.cpp
 mutant full sequence-tap-off-by-one $r 'newest[k] = words_[j + k] += newest[k];' 'newest[k] = words_[j + k] += newest[(k + 1) % tap];'
 mutant full seeding-constant $r 'word = 16807 * lo - 2836 * hi;' 'word = 16807 * lo - 2837 * hi;'
 mutant full one-draw-too-many-thrown $r 'block < 10;' 'block < 11;'
 mutant full skip-one-too-far $r 'const std::uint64_t rest = next_ + draws % lag;' 'const std::uint64_t rest = next_ + 1 + draws % lag;'
 mutant full skip-fold-tap $r 'product[d - tap] += product[d];' 'product[d - tap - 1] += product[d];'
 
-# --- the write path, src/output.cpp and src/output.h
-w=src/output.cpp
+# --- the write path, src/io/output.cpp and src/io/output.h
+w=src/io/output.cpp
 mutant quick short-write-drops-the-rest $w 'data.remove_prefix(static_cast<std::size_t>(written));' 'data = {};'
 mutant quick interrupted-write-taken-as-done $w 'if (errno == EINTR) continue;' 'if (errno == EINTR) break;'
 mutant full interrupted-write-taken-as-failure $w 'if (errno == EINTR) continue;' ''
@@ -89,55 +89,55 @@ mutant quick close-result-ignored $w 'return ::close(fd_) == 0 ? 0 : errno;' 're
 mutant quick table-left-on-a-standard-descriptor $w \
   'if (fd < 0 || fd > STDERR_FILENO) return fd;' 'return fd;'
 mutant full write-taking-nothing-retried $w 'if (written == 0) return ENOSPC;' ''
-mutant quick room-beyond-the-buffer-granted src/output.h \
+mutant quick room-beyond-the-buffer-granted src/io/output.h \
   'return size <= static_cast<std::size_t>(limit_ - begin_) && flush();' 'return flush();'
 mutant full write-through-error-ignored $w 'error_ = writeAll(fd_, text);' '(void)writeAll(fd_, text);'
-mutant full message-control-characters-unescaped src/messages.cpp \
+mutant full message-control-characters-unescaped src/cli/messages.cpp \
   "if (byte >= 0x20 && byte != 0x7F && c != '\\\\') {" 'if (true) {'
 
-# --- the table, its cells and its progress, src/cells.h, src/cells.cpp and src/table_writer.cpp
-mutant full line-feed-before-the-first-row src/cells.cpp 'column == 0 && first != 0' 'column == 0 && first >= 0'
-mutant full batch-takes-pairs-past-the-cells-asked src/cells.h \
+# --- the table, its cells and its progress, src/table/cells.h, src/table/cells.cpp and src/table/table_writer.cpp
+mutant full line-feed-before-the-first-row src/table/cells.cpp 'column == 0 && first != 0' 'column == 0 && first >= 0'
+mutant full batch-takes-pairs-past-the-cells-asked src/table/cells.h \
   '{batchPairs, static_cast<std::uint64_t>(cells - done.cells), pairs - done.pairs}' '{batchPairs, pairs - done.pairs}'
-mutant full last-block-not-flushed src/table_writer.cpp '||
+mutant full last-block-not-flushed src/table/table_writer.cpp '||
         !out.flush()) {' ') {'
-mutant full npy-without-header src/table_writer.cpp 'if (settings.format != TableFormat::npy) return true;' \
+mutant full npy-without-header src/table/table_writer.cpp 'if (settings.format != TableFormat::npy) return true;' \
   'if (settings.format != TableFormat::f32) return true;'
-mutant full progress-counts-the-buffer src/table_writer.cpp 'if (out.written() != written) taken = first;' 'taken = first;'
-mutant full progress-beside-the-table-by-name-only src/table_writer.cpp \
+mutant full progress-counts-the-buffer src/table/table_writer.cpp 'if (out.written() != written) taken = first;' 'taken = first;'
+mutant full progress-beside-the-table-by-name-only src/table/table_writer.cpp \
   'if (::isatty(fd) != 0 && ::isatty(other) != 0) return true;' ''
-mutant full progress-line-cut-mid-word src/table_writer.cpp 'if (result.size > limit) result.size = 0;' \
+mutant full progress-line-cut-mid-word src/table/table_writer.cpp 'if (result.size > limit) result.size = 0;' \
   'result.size = std::min(result.size, limit);'
-mutant full line-feeds-in-binary src/cells.cpp 'binarySampleSize, false}' 'binarySampleSize, true}'
-mutant full checked-draws-of-rand-not-replayed src/rand_sequence.h \
+mutant full line-feeds-in-binary src/table/cells.cpp 'binarySampleSize, false}' 'binarySampleSize, true}'
+mutant full checked-draws-of-rand-not-replayed src/draws/rand_sequence.h \
   'return next_ < taken_.size() ? taken_[next_++] : std::rand();' 'return std::rand();'
 
-# --- the threaded table, src/threaded_cells.cpp and src/table_writer.cpp
-t=src/threaded_cells.cpp
+# --- the threaded table, src/table/threaded_cells.cpp and src/table/table_writer.cpp
+t=src/table/threaded_cells.cpp
 mutant quick chunk-not-drawn-again-where-a-thrown-pair-moved-it $t 'if (slot.first != done.cells) {' 'if (false) {'
-mutant quick tail-drawn-from-the-wrong-pair src/table_writer.cpp 'draws.skip(2 * (firstPair + pairs));' \
+mutant quick tail-drawn-from-the-wrong-pair src/table/table_writer.cpp 'draws.skip(2 * (firstPair + pairs));' \
   'draws.skip(2 * (firstPair + pairs) + 2);'
 mutant full chunk-write-failure-ignored $t \
   'if (!out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)))) return false;' \
   '(void)out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)));'
 mutant quick no-thread-ends-the-run $t 'if (running.started() == 0) return {};' 'if (running.started() == 0) std::abort();'
 
-# --- parts and ranges of a table, src/thrown_pairs.cpp and src/rand_sequence.cpp
-mutant quick thrown-pairs-before-a-part-not-counted src/thrown_pairs.cpp '        pair += thrown;' '        pair += 0;'
-mutant full lanes-never-report-a-thrown-pair src/rand_sequence.cpp 'if (least[k] >> 1U == 0) mayHavePassed' \
+# --- parts and ranges of a table, src/draws/thrown_pair_scan.cpp and src/draws/rand_sequence.cpp
+mutant quick thrown-pairs-before-a-part-not-counted src/draws/thrown_pair_scan.cpp '        pair += thrown;' '        pair += 0;'
+mutant full lanes-never-report-a-thrown-pair src/draws/rand_sequence.cpp 'if (least[k] >> 1U == 0) mayHavePassed' \
   'if (false) mayHavePassed'
-mutant full part-without-the-line-feed-before-it src/table_writer.cpp '!out.writeThrough("\n")) {' \
+mutant full part-without-the-line-feed-before-it src/table/table_writer.cpp '!out.writeThrough("\n")) {' \
   '!out.writeThrough("")) {'
 
-# --- the lossless text's lanes, src/number_text_shortest_avx2.cpp
-mutant full shortest-lanes-ties-to-the-upper src/number_text_shortest_avx2.cpp \
+# --- the lossless text's lanes, src/text/shortest_avx2.cpp
+mutant full shortest-lanes-ties-to-the-upper src/text/shortest_avx2.cpp \
   '_mm256_and_pd(_mm256_cmp_pd(below, above, _CMP_EQ_OQ), sOdd)' '_mm256_cmp_pd(below, above, _CMP_EQ_OQ)'
-mutant full shortest-lanes-layout-ignores-leading-zeros src/number_text_shortest_avx2.cpp \
+mutant full shortest-lanes-layout-ignores-leading-zeros src/text/shortest_avx2.cpp \
   '_mm_and_si128(isDigit, _mm_set1_epi8(shift))' '_mm_setzero_si128()'
 
-# --- the vector logf and cosf, src/lane_math.cpp and src/vector_math.cpp
-l=src/lane_math.cpp
-v=src/vector_math.cpp
+# --- the vector logf and cosf, src/samples/vector_math.cpp and src/samples/math_choice.cpp
+l=src/samples/vector_math.cpp
+v=src/samples/math_choice.cpp
 mutant quick logf-lanes-table-row-by-the-wrong-bits $l '_mm_srli_epi32(tmp, 19)' '_mm_srli_epi32(tmp, 18)'
 mutant full cosf-lanes-quadrant-two-not-negated $l '_mm256_and_si256(topBits(n, 62), signBit)' '_mm256_setzero_si256()'
 mutant full cosf-lanes-sine-negated-in-the-wrong-quadrants $l '_mm_add_epi32(n, _mm_set1_epi32(1))' 'n'
@@ -158,8 +158,8 @@ mutant full vector-radius-in-single $v \
   '_mm256_sqrt_pd(_mm256_mul_pd(_mm256_set1_pd(-2.0), _mm256_cvtps_pd(_mm_loadu_ps(logarithms + i))));' \
   '_mm256_cvtps_pd(_mm_sqrt_ps(_mm_mul_ps(_mm_set1_ps(-2.0F), _mm_loadu_ps(logarithms + i))));'
 
-# --- the binary formats, src/binary_table.cpp
-b=src/binary_table.cpp
+# --- the binary formats, src/table/binary_table.cpp
+b=src/table/binary_table.cpp
 mutant full npy-header-length-off-by-one $b 'const std::size_t length = header.size - magic.size() - lengthSize;' \
   'const std::size_t length = header.size - magic.size() - lengthSize + 1;'
 mutant full npy-data-on-16-bytes $b 'alignment = 64;' 'alignment = 16;'

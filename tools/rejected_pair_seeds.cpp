@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "rand_sequence.h"
+#include "draws/rand_sequence.h"
 
 namespace {
 

@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "number_text.h"
-#include "number_text_variants.h"
+#include "text/number_text.h"
+#include "text/number_text_variants.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "run_settings.h"
+#include "cli/run_settings.h"
 #include "run_tool.h"
 
 namespace gaussian_noise::testing {

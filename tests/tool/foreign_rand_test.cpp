@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "expected_table.h"
-#include "math_checkpoints.h"
+#include "samples/math_checkpoints.h"
 #include "run_tool.h"
 
 namespace gaussian_noise::testing {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "gaussian_sample.h"
+#include "samples/gaussian_sample.h"
 #include "run_tool.h"
 
 namespace gaussian_noise::testing {

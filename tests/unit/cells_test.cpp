@@ -1,7 +1,7 @@
 // The cells of a table in memory: row breaks wherever a run of samples starts
 // and ends, and tables drawn in pieces, or a chunk of pairs at a time with a
 // pair thrown away, against the reference table.
-#include "cells.h"
+#include "table/cells.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "expected_table.h"
-#include "rand_sequence.h"
-#include "vector_math.h"
+#include "draws/rand_sequence.h"
+#include "samples/math_choice.h"
 
 namespace gaussian_noise::testing {
 namespace {

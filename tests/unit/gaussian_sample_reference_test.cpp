@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "gaussian_sample.h"
+#include "samples/gaussian_sample.h"
 #include "reference_noise.h"
 
 namespace gaussian_noise {

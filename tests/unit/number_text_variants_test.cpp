@@ -1,7 +1,7 @@
 // Every variant of writeGeneralCells and writeShortestCells, called
 // directly, against snprintf("%g") or std::to_chars followed by a comma.
 // A variant this processor cannot run is skipped, with the reason.
-#include "number_text_variants.h"
+#include "text/number_text_variants.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "number_text.h"
+#include "text/number_text.h"
 
 namespace gaussian_noise {
 namespace {

@@ -1,4 +1,4 @@
-#include "output.h"
+#include "io/output.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

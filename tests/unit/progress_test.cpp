@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "output.h"
-#include "table_writer.h"
+#include "io/output.h"
+#include "table/table_writer.h"
 
 namespace gaussian_noise {
 namespace {

@@ -1,4 +1,4 @@
-#include "rand_sequence.h"
+#include "draws/rand_sequence.h"
 
 #include <gtest/gtest.h>
 

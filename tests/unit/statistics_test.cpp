@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "gaussian_sample.h"
+#include "samples/gaussian_sample.h"
 
 namespace gaussian_noise {
 namespace {

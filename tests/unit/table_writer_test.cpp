@@ -2,7 +2,7 @@
 // reference table of the C library's rand(): every shape, worker count and
 // chunk size, and pairs thrown away (a first draw of 0) wherever they fall in
 // a chunk.
-#include "table_writer.h"
+#include "table/table_writer.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -14,7 +14,7 @@
 #include <string>
 
 #include "expected_table.h"
-#include "output.h"
+#include "io/output.h"
 
 namespace gaussian_noise::testing {
 namespace {

@@ -1,7 +1,7 @@
 // The scan for pairs thrown away (a first draw of 0), against the draws of
 // the C library's rand() itself: the pair by pair and group by group search,
 // the eight sequences side by side, and the count over threads.
-#include "thrown_pairs.h"
+#include "draws/thrown_pair_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "rand_sequence.h"
+#include "draws/rand_sequence.h"
 
 namespace gaussian_noise {
 namespace {

@@ -3,7 +3,7 @@
 // 65,030,897 cosines), for each variant built in (skipped, with the reason,
 // where the processor cannot run it), in batches of
 // every size up to the largest so that the padded last group is covered too.
-#include "vector_math.h"
+#include "samples/math_choice.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "math_checkpoints.h"
-#include "math_inputs.h"
+#include "samples/math_checkpoints.h"
+#include "samples/math_inputs.h"
 
 namespace gaussian_noise {
 namespace {

@@ -1,4 +1,4 @@
-#include "number_text.h"
+#include "text/number_text.h"
 
 #include <array>
 #include <bit>
@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "number_text_variants.h"
+#include "text/number_text_variants.h"
 
 namespace gaussian_noise {
 namespace {

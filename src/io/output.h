@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "messages.h"
+#include "cli/messages.h"
 
 namespace gaussian_noise {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "messages.h"
-#include "output.h"
+#include "cli/messages.h"
+#include "io/output.h"
 
 namespace gaussian_noise {
 

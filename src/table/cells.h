@@ -10,8 +10,8 @@
 #include <limits>
 #include <span>
 
-#include "gaussian_sample.h"
-#include "run_settings.h"
+#include "samples/gaussian_sample.h"
+#include "cli/run_settings.h"
 
 namespace gaussian_noise {
 

@@ -1,4 +1,4 @@
-#include "vector_math.h"
+#include "samples/math_choice.h"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 #include <gnu/libc-version.h>
 #include <immintrin.h>
 
-#include "math_checkpoints.h"
+#include "samples/math_checkpoints.h"
 #endif
 
 namespace gaussian_noise {

@@ -22,7 +22,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "number_text.h"
+#include "text/number_text.h"
 
 namespace gaussian_noise {
 namespace {

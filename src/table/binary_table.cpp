@@ -1,4 +1,4 @@
-#include "binary_table.h"
+#include "table/binary_table.h"
 
 #include <algorithm>
 #include <bit>

@@ -13,7 +13,7 @@
 // and '-' chosen by the layout, a 16-byte store, the comma, and its length
 // from a table indexed by the layout and its trailing zeros. Lanes outside
 // fixed notation (and infinities, not-a-number) go through writeGeneral.
-#include "number_text_variants.h"
+#include "text/number_text_variants.h"
 
 #if defined(__x86_64__)
 
@@ -26,7 +26,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "number_text.h"
+#include "text/number_text.h"
 
 namespace gaussian_noise {
 namespace {

@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "gaussian_sample.h"
+#include "samples/gaussian_sample.h"
 
 namespace gaussian_noise {
 

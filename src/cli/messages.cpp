@@ -1,4 +1,4 @@
-#include "messages.h"
+#include "cli/messages.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "output.h"
+#include "io/output.h"
 
 namespace gaussian_noise {
 

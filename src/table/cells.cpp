@@ -1,7 +1,7 @@
-#include "cells.h"
+#include "table/cells.h"
 
-#include "binary_table.h"
-#include "number_text.h"
+#include "table/binary_table.h"
+#include "text/number_text.h"
 
 namespace gaussian_noise {
 

@@ -1,4 +1,4 @@
-#include "output.h"
+#include "io/output.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

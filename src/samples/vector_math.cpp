@@ -24,7 +24,7 @@
 //   polynomial rounds to there.
 // The tests check every one of those inputs against the C library's scalar
 // functions, bit for bit.
-#include "vector_math.h"
+#include "samples/math_choice.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

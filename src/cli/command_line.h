@@ -5,8 +5,8 @@
 #include <span>
 #include <string_view>
 
-#include "messages.h"
-#include "run_settings.h"
+#include "cli/messages.h"
+#include "cli/run_settings.h"
 
 namespace gaussian_noise {
 

@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "cells.h"
-#include "output.h"
-#include "run_settings.h"
-#include "threaded_cells.h"
+#include "table/cells.h"
+#include "io/output.h"
+#include "cli/run_settings.h"
+#include "table/threaded_cells.h"
 
 namespace gaussian_noise {
 

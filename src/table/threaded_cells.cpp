@@ -1,4 +1,4 @@
-#include "threaded_cells.h"
+#include "table/threaded_cells.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -13,9 +13,9 @@
 #include <string_view>
 #include <thread>
 
-#include "rand_sequence.h"
-#include "run_settings.h"
-#include "table_writer.h"
+#include "draws/rand_sequence.h"
+#include "cli/run_settings.h"
+#include "table/table_writer.h"
 
 namespace gaussian_noise {
 namespace {

@@ -1,4 +1,4 @@
-#include "thrown_pairs.h"
+#include "draws/thrown_pair_scan.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -10,8 +10,8 @@
 #include <charconv>
 #include <cstddef>
 
-#include "rand_sequence.h"
-#include "run_settings.h"
+#include "draws/rand_sequence.h"
+#include "cli/run_settings.h"
 
 namespace gaussian_noise {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "cells.h"
-#include "output.h"
+#include "table/cells.h"
+#include "io/output.h"
 
 namespace gaussian_noise {
 

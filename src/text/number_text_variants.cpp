@@ -3,8 +3,8 @@
 #include <array>
 #include <span>
 
-#include "number_text.h"
-#include "number_text_variants.h"
+#include "text/number_text.h"
+#include "text/number_text_variants.h"
 
 namespace gaussian_noise {
 namespace {

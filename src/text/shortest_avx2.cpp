@@ -13,7 +13,7 @@
 // '.', '0', '-' and the comma. A group with a lane outside that range goes
 // through writeShortest, and so does a lane bound for exponent notation,
 // with the lanes after it.
-#include "number_text_variants.h"
+#include "text/number_text_variants.h"
 
 #if defined(__x86_64__)
 
@@ -23,7 +23,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "number_text.h"
+#include "text/number_text.h"
 
 namespace gaussian_noise {
 namespace {

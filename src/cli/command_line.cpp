@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "cli/command_line.h"
 
 #include <algorithm>
 #include <array>
@@ -9,8 +9,8 @@
 #include <limits>
 #include <optional>
 
-#include "messages.h"
-#include "output.h"
+#include "cli/messages.h"
+#include "io/output.h"
 
 namespace gaussian_noise {
 

@@ -1,4 +1,4 @@
-#include "gaussian_sample.h"
+#include "samples/gaussian_sample.h"
 
 #include <cstdlib>
 

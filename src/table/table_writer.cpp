@@ -1,4 +1,4 @@
-#include "table_writer.h"
+#include "table/table_writer.h"
 
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -12,10 +12,10 @@
 #include <ctime>
 #include <iterator>
 
-#include "binary_table.h"
-#include "messages.h"
-#include "rand_sequence.h"
-#include "vector_math.h"
+#include "table/binary_table.h"
+#include "cli/messages.h"
+#include "draws/rand_sequence.h"
+#include "samples/math_choice.h"
 
 namespace gaussian_noise {
 
