@@ -19,7 +19,7 @@
 #include "cli/command_line.h"
 #include "samples/gaussian_sample.h"
 #include "draws/rand_sequence.h"
-#include "table/table_writer.h"
+#include "draws/run_start.h"
 #include "samples/math_choice.h"
 
 namespace {
@@ -31,7 +31,7 @@ template <typename Draws>
 double sumOfSamples(const gaussian_noise::RunSettings& settings, Draws&& draws) {
     using namespace gaussian_noise;
     const SampleMath& math = chosenMath();
-    std::int64_t left = tableCellCount(settings);
+    std::int64_t left = runCellCount(settings);
     std::array<std::int32_t, 2 * maxMathBatch> drawn{};
     std::array<float, maxMathBatch> samples{};
     double sum = 0.0;

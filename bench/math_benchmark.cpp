@@ -14,6 +14,7 @@
 #include "samples/math_checkpoints.h"
 #include "draws/rand_sequence.h"
 #include "samples/math_choice.h"
+#include "samples/vector_math.h"
 
 namespace {
 

@@ -3,8 +3,9 @@
 // for the binary formats) or to the file the options name.
 //
 // This file holds the process's concerns: help, version, rejection, the
-// warnings, the seed, the echo and the exit status. The output is output's,
-// the table table_writer's. Nothing here needs the heap, so that the tool
+// warnings, the seed, the echo, the run's order and the exit status. Where
+// the run starts is run_start's, the output output's, the table
+// table_writer's. Nothing here needs the heap, so that the tool
 // can report even where none is to be had.
 #include <unistd.h>
 
@@ -19,11 +20,13 @@
 
 #include "cli/command_line.h"
 #include "cli/messages.h"
-#include "text/number_text.h"
-#include "io/output.h"
 #include "draws/rand_sequence.h"
+#include "draws/run_start.h"
+#include "draws/thrown_pair_list.h"
+#include "io/output.h"
+#include "io/progress.h"
 #include "table/table_writer.h"
-#include "draws/thrown_pair_scan.h"
+#include "text/number_text.h"
 
 namespace {
 
@@ -155,22 +158,6 @@ Message echoText(const RunSettings& settings) {
     return echo;
 }
 
-// The pair of draws the run's first cell comes from: after as many pairs as
-// cells before it, and the pairs thrown away among them, which are scanned
-// for, or read from the list named.
-std::optional<std::uint64_t> firstPairOf(const RunSettings& settings, std::uint32_t seed) {
-    const std::int64_t cell = firstCellOf(settings);
-    if (settings.thrownPairs.empty()) return pairOfCell(seed, cell, drawingThreads(settings));
-    const ListedPair listed = pairOfCellFromList(settings.thrownPairs, seed, cell);
-    if (listed.error.empty() && listed.systemError == 0) return listed.pair;
-    if (listed.error.empty()) {
-        reportSystemError("cannot read", Message().quote(settings.thrownPairs), listed.systemError);
-    } else {
-        report(listed.error);
-    }
-    return std::nullopt;
-}
-
 // Opens the output, hands it to `write` (false after a failed write, whose
 // error the writer keeps) and closes it, reporting any failure with the
 // output's name.
@@ -196,14 +183,12 @@ int throughOutput(std::string_view name, Write write) {
 
 // Writes the list of the pairs the whole table throws away to the output.
 int writeThrownPairs(const RunSettings& settings, std::uint32_t seed) {
-    if (!CLibraryRand(seed).followsSequence(seed)) {
+    if (!CLibraryRand(seed).followsSequence()) {
         report("rand() here is not the C library sequence the tool can scan; no list of thrown pairs");
         return exitFailure;
     }
-    RunSettings whole = settings;
-    whole.rows = {};
     return throughOutput(settings.output, [&](BlockWriter& out, int) {
-        return writeThrownPairList(out, seed, tableCellCount(whole), drawingThreads(settings));
+        return writeThrownPairList(out, seed, tableCellCount(settings), drawingThreads(settings));
     });
 }
 
@@ -215,7 +200,7 @@ int writeOutput(const RunSettings& settings, std::uint32_t seed) {
     if (!firstPair) return exitFailure;
     return throughOutput(settings.output, [&](BlockWriter& out, int fd) {
         std::optional<Progress> progress;
-        if (settings.progress) progress.emplace(STDERR_FILENO, tableCellCount(settings), fd);
+        if (settings.progress) progress.emplace(STDERR_FILENO, runCellCount(settings), fd);
         if (writeTable(out, settings, seed, *firstPair, progress ? &*progress : nullptr)) return true;
         if (progress) progress->interrupt();  // so that the message starts a line of its own
         return false;

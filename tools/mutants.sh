@@ -95,7 +95,7 @@ mutant full write-through-error-ignored $w 'error_ = writeAll(fd_, text);' '(voi
 mutant full message-control-characters-unescaped src/cli/messages.cpp \
   "if (byte >= 0x20 && byte != 0x7F && c != '\\\\') {" 'if (true) {'
 
-# --- the table, its cells and its progress, src/table/cells.h, src/table/cells.cpp and src/table/table_writer.cpp
+# --- the table, its cells and its progress, src/table/cells.h, src/table/cells.cpp, src/table/table_writer.cpp and src/io/progress.cpp
 mutant full line-feed-before-the-first-row src/table/cells.cpp 'column == 0 && first != 0' 'column == 0 && first >= 0'
 mutant full batch-takes-pairs-past-the-cells-asked src/table/cells.h \
   '{batchPairs, static_cast<std::uint64_t>(cells - done.cells), pairs - done.pairs}' '{batchPairs, pairs - done.pairs}'
@@ -104,9 +104,9 @@ mutant full last-block-not-flushed src/table/table_writer.cpp '||
 mutant full npy-without-header src/table/table_writer.cpp 'if (settings.format != TableFormat::npy) return true;' \
   'if (settings.format != TableFormat::f32) return true;'
 mutant full progress-counts-the-buffer src/table/table_writer.cpp 'if (out.written() != written) taken = first;' 'taken = first;'
-mutant full progress-beside-the-table-by-name-only src/table/table_writer.cpp \
+mutant full progress-beside-the-table-by-name-only src/io/progress.cpp \
   'if (::isatty(fd) != 0 && ::isatty(other) != 0) return true;' ''
-mutant full progress-line-cut-mid-word src/table/table_writer.cpp 'if (result.size > limit) result.size = 0;' \
+mutant full progress-line-cut-mid-word src/io/progress.cpp 'if (result.size > limit) result.size = 0;' \
   'result.size = std::min(result.size, limit);'
 mutant full line-feeds-in-binary src/table/cells.cpp 'binarySampleSize, false}' 'binarySampleSize, true}'
 mutant full checked-draws-of-rand-not-replayed src/draws/rand_sequence.h \
@@ -122,9 +122,9 @@ mutant full chunk-write-failure-ignored $t \
   '(void)out.writeThrough(std::string_view(text, static_cast<std::size_t>(slot.drawn.end - text)));'
 mutant quick no-thread-ends-the-run $t 'if (running.started() == 0) return {};' 'if (running.started() == 0) std::abort();'
 
-# --- parts and ranges of a table, src/draws/thrown_pair_scan.cpp and src/draws/rand_sequence.cpp
+# --- parts and ranges of a table, src/draws/thrown_pair_scan.cpp
 mutant quick thrown-pairs-before-a-part-not-counted src/draws/thrown_pair_scan.cpp '        pair += thrown;' '        pair += 0;'
-mutant full lanes-never-report-a-thrown-pair src/draws/rand_sequence.cpp 'if (least[k] >> 1U == 0) mayHavePassed' \
+mutant full lanes-never-report-a-thrown-pair src/draws/thrown_pair_scan.cpp 'if (least[k] >> 1U == 0) mayHavePassed' \
   'if (false) mayHavePassed'
 mutant full part-without-the-line-feed-before-it src/table/table_writer.cpp '!out.writeThrough("\n")) {' \
   '!out.writeThrough("")) {'
@@ -153,8 +153,8 @@ mutant full checkpoints-not-compared $v 'if (std::bit_cast<std::uint32_t>(out[i]
 mutant full replaced-cosf-not-noticed $v 'libraryOwn("libm.so.6", "cosf", cosf)' 'true'
 equivalent rounding-mode-not-checked $v 'if (std::fegetround() != FE_TONEAREST) return false;' '' \
   'the lanes do the C library'"'"'s own operations and so round as it does in every mode; where it special-cases a mode (logf(1) rounding downward), x = 1 is a checkpoint'
-mutant quick vector-fused-multiply-add $v '_mm_add_ps(means, product)' '_mm_fmadd_ps(deviations, z0, means)'
-mutant full vector-radius-in-single $v \
+mutant quick vector-fused-multiply-add $l '_mm_add_ps(means, product)' '_mm_fmadd_ps(deviations, z0, means)'
+mutant full vector-radius-in-single $l \
   '_mm256_sqrt_pd(_mm256_mul_pd(_mm256_set1_pd(-2.0), _mm256_cvtps_pd(_mm_loadu_ps(logarithms + i))));' \
   '_mm256_cvtps_pd(_mm_sqrt_ps(_mm_mul_ps(_mm_set1_ps(-2.0F), _mm_loadu_ps(logarithms + i))));'
 

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdlib>
 
+#include "cpu.h"
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -148,8 +150,7 @@ template <int s>
 
 ExtendByGroups chooseExtendByGroups() noexcept {
 #if defined(__x86_64__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return extendByGroupsAvx2;
+    if (cpu::avx2()) return extendByGroupsAvx2;
 #endif
     return extendByGroupsPortable;
 }
@@ -179,15 +180,6 @@ std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws) noexcept {
     return filled;
 }
 
-std::uint64_t RandSequence::findThrownPair(std::uint64_t pairs) noexcept {
-    for (std::uint64_t passed = 0; passed < pairs; ++passed) {
-        const bool thrown = (*this)() == 0;
-        (void)(*this)();
-        if (thrown) return passed;
-    }
-    return pairs;
-}
-
 void RandSequence::stepBackToBlockEnd() noexcept {
     if (next_ != 0) return;
     // r[j] = r[j+31] - r[j+28]: for the block before, r[j+28] is a word of
@@ -196,92 +188,6 @@ void RandSequence::stepBackToBlockEnd() noexcept {
     for (unsigned j = lag; j-- > 0;) before[j] = words_[j] - (j >= tap ? words_[j - tap] : before[j + lag - tap]);
     words_ = before;
     next_ = lag;
-}
-
-namespace {
-
-using Lanes = std::array<std::array<std::uint32_t, lag>, 8>;
-
-// Moves each lane's block of words on by `blocks` blocks; returns the
-// smallest word each lane passed.
-using AdvanceLanes = std::array<std::uint32_t, 8> (*)(Lanes& lanes, std::uint64_t blocks) noexcept;
-
-std::array<std::uint32_t, 8> advanceLanesPortable(Lanes& lanes, std::uint64_t blocks) noexcept {
-    std::array<std::uint32_t, 8> least{};
-    least.fill(~0U);
-    for (std::size_t k = 0; k < lanes.size(); ++k) {
-        std::array<std::uint32_t, lag>& words = lanes[k];
-        for (std::uint64_t block = 0; block < blocks; ++block) {
-            for (unsigned j = 0; j < lag; ++j) {
-                words[j] += j < tap ? words[j + lag - tap] : words[j - tap];
-                least[k] = std::min(least[k], words[j]);
-            }
-        }
-    }
-    return least;
-}
-
-#if defined(__x86_64__)
-[[gnu::target("avx2")]] std::array<std::uint32_t, 8> advanceLanesAvx2(Lanes& lanes, std::uint64_t blocks) noexcept {
-    // Word j of every lane in one register: words[j] holds r[b+j] of each.
-    __m256i words[lag];  // NOLINT(cppcoreguidelines-avoid-c-arrays,cppcoreguidelines-pro-type-member-init): every word
-                         // is set first
-    for (unsigned j = 0; j < lag; ++j) {
-        words[j] = _mm256_setr_epi32(static_cast<int>(lanes[0][j]), static_cast<int>(lanes[1][j]),
-                                     static_cast<int>(lanes[2][j]), static_cast<int>(lanes[3][j]),
-                                     static_cast<int>(lanes[4][j]), static_cast<int>(lanes[5][j]),
-                                     static_cast<int>(lanes[6][j]), static_cast<int>(lanes[7][j]));
-    }
-    __m256i least = _mm256_set1_epi32(-1);
-    for (std::uint64_t block = 0; block < blocks; ++block) {
-        // As refill(): the newest word of each of the three chains in a register.
-        __m256i newest0 = words[lag - tap];
-        __m256i newest1 = words[lag - tap + 1];
-        __m256i newest2 = words[lag - tap + 2];
-        for (unsigned j = 0; j + tap <= lag; j += tap) {
-            newest0 = words[j] = _mm256_add_epi32(words[j], newest0);
-            newest1 = words[j + 1] = _mm256_add_epi32(words[j + 1], newest1);
-            newest2 = words[j + 2] = _mm256_add_epi32(words[j + 2], newest2);
-            least = _mm256_min_epu32(least, _mm256_min_epu32(newest0, _mm256_min_epu32(newest1, newest2)));
-        }
-        words[lag - 1] = _mm256_add_epi32(words[lag - 1], newest0);
-        least = _mm256_min_epu32(least, words[lag - 1]);
-    }
-    std::array<std::uint32_t, 8> lane{};
-    for (unsigned j = 0; j < lag; ++j) {
-        _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(lane.data())), words[j]);
-        for (std::size_t k = 0; k < lanes.size(); ++k) lanes[k][j] = lane[k];
-    }
-    _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(lane.data())), least);
-    return lane;
-}
-#endif
-
-AdvanceLanes chooseAdvanceLanes() noexcept {
-#if defined(__x86_64__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return advanceLanesAvx2;
-#endif
-    return advanceLanesPortable;
-}
-
-}  // namespace
-
-unsigned RandSequence::advanceSideBySide(std::span<RandSequence, 8> sequences, std::uint64_t pairs) noexcept {
-    Lanes lanes{};
-    for (std::size_t k = 0; k < lanes.size(); ++k) {
-        sequences[k].stepBackToBlockEnd();
-        lanes[k] = sequences[k].words_;
-    }
-    static const AdvanceLanes advance = chooseAdvanceLanes();
-    const std::array<std::uint32_t, 8> least = advance(lanes, 2 * pairs / lag);
-    unsigned mayHavePassed = 0;
-    for (std::size_t k = 0; k < lanes.size(); ++k) {
-        sequences[k].words_ = lanes[k];
-        sequences[k].next_ = lag;
-        if (least[k] >> 1U == 0) mayHavePassed |= 1U << k;
-    }
-    return mayHavePassed;
 }
 
 void RandSequence::skip(std::uint64_t draws) noexcept {
@@ -310,13 +216,13 @@ void RandSequence::skip(std::uint64_t draws) noexcept {
     }
 }
 
-CLibraryRand::CLibraryRand(std::uint32_t seed) noexcept {
+CLibraryRand::CLibraryRand(std::uint32_t seed) noexcept : seed_(seed) {
     std::srand(seed);
     std::generate(taken_.begin(), taken_.end(), [] { return std::rand(); });
 }
 
-bool CLibraryRand::followsSequence(std::uint32_t seed) const noexcept {
-    RandSequence copy(seed);
+bool CLibraryRand::followsSequence() const noexcept {
+    RandSequence copy(seed_);
     return std::all_of(taken_.begin(), taken_.end(), [&copy](std::int32_t draw) { return draw == copy(); });
 }
 

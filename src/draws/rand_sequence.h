@@ -44,28 +44,26 @@ public:
     // Moves on as if operator() had been called `draws` times.
     void skip(std::uint64_t draws) noexcept;
 
-    // Moves on a pair of draws at a time, over at most `pairs` pairs, and
-    // stops just after the first pair whose first draw is 0 (the pair a
-    // sample is never made from). Returns the pairs passed before that one,
-    // `pairs` where there is none. Counts pairs from where the sequence
-    // stands, which must be between two pairs. A pair at a time: for the
-    // short ranges around the lanes of advanceSideBySide.
-    std::uint64_t findThrownPair(std::uint64_t pairs) noexcept;
-
-    // Moves each of eight sequences on by `pairs` pairs (a multiple of
-    // `lag`), side by side in the lanes of vector registers where the
-    // processor has them, without handing out a draw. Returns which of them
-    // may have passed a pair whose first draw is 0: bit k for sequences[k],
-    // set for each that did (and, once in about 2^31 pairs, for one whose
-    // second draw was 0: findThrownPair tells). Each sequence must stand
-    // where it did after a multiple of `lag` pairs from srand.
-    static unsigned advanceSideBySide(std::span<RandSequence, 8> sequences, std::uint64_t pairs) noexcept;
-
     static constexpr unsigned lag = 31;  // the older tap, and the number of words kept
     static constexpr unsigned tap = 3;   // the newer tap
 
     // Draws a vector register of words computes at once.
     static constexpr std::size_t group = 8;
+
+    // The words of a block, oldest first.
+    using Block = std::array<std::uint32_t, lag>;
+    // For kernels that move many sequences on side by side: the words of the
+    // block the sequence stands at the end of (the block before, where none
+    // of its block is handed out yet), and the sequence set to stand at the
+    // end of the block `words`.
+    [[nodiscard]] Block blockAtEnd() noexcept {
+        stepBackToBlockEnd();
+        return words_;
+    }
+    void standAtEndOf(const Block& words) noexcept {
+        words_ = words;
+        next_ = lag;
+    }
 
 private:
     // Replaces the words with the next `lag` words of the sequence.
@@ -90,7 +88,7 @@ private:
     // Words r[b] .. r[b+30] of the sequence, oldest first. The draws handed
     // out so far end with r[b+next_-1]; the next one is r[b+next_] >> 1, and
     // when next_ is `lag` every word is handed out.
-    std::array<std::uint32_t, lag> words_{};
+    Block words_{};
     unsigned next_ = lag;
 };
 
@@ -104,7 +102,7 @@ public:
 
     // Whether the draws taken are RandSequence(seed)'s: only then may the copy
     // stand in for rand(), in as many threads as wanted.
-    [[nodiscard]] bool followsSequence(std::uint32_t seed) const noexcept;
+    [[nodiscard]] bool followsSequence() const noexcept;
 
     // Fills `draws` with the next draws of rand() after srand(seed).
     void fill(std::span<std::int32_t> draws) noexcept {
@@ -113,6 +111,7 @@ public:
     }
 
 private:
+    std::uint32_t seed_;
     std::array<std::int32_t, 256> taken_{};
     std::size_t next_ = 0;
 };

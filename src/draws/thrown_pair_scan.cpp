@@ -1,19 +1,116 @@
 #include "draws/thrown_pair_scan.h"
 
-#include <fcntl.h>
 #include <pthread.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <charconv>
 #include <cstddef>
 
-#include "draws/rand_sequence.h"
 #include "cli/run_settings.h"
+#include "cpu.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace gaussian_noise {
+
+namespace {
+
+constexpr unsigned lag = RandSequence::lag;
+constexpr unsigned tap = RandSequence::tap;
+
+using Lanes = std::array<RandSequence::Block, scanLanes>;
+
+// Moves each lane's block of words on by `blocks` blocks; returns the
+// smallest word each lane passed.
+using AdvanceLanes = std::array<std::uint32_t, scanLanes> (*)(Lanes& lanes, std::uint64_t blocks) noexcept;
+
+std::array<std::uint32_t, scanLanes> advanceLanesPortable(Lanes& lanes, std::uint64_t blocks) noexcept {
+    std::array<std::uint32_t, scanLanes> least{};
+    least.fill(~0U);
+    for (std::size_t k = 0; k < lanes.size(); ++k) {
+        RandSequence::Block& words = lanes[k];
+        for (std::uint64_t block = 0; block < blocks; ++block) {
+            for (unsigned j = 0; j < lag; ++j) {
+                words[j] += j < tap ? words[j + lag - tap] : words[j - tap];
+                least[k] = std::min(least[k], words[j]);
+            }
+        }
+    }
+    return least;
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] std::array<std::uint32_t, scanLanes> advanceLanesAvx2(Lanes& lanes, std::uint64_t blocks) noexcept {
+    // Word j of every lane in one register: words[j] holds r[b+j] of each.
+    __m256i words[lag];  // NOLINT(cppcoreguidelines-avoid-c-arrays,cppcoreguidelines-pro-type-member-init): every word
+                         // is set first
+    for (unsigned j = 0; j < lag; ++j) {
+        words[j] = _mm256_setr_epi32(static_cast<int>(lanes[0][j]), static_cast<int>(lanes[1][j]),
+                                     static_cast<int>(lanes[2][j]), static_cast<int>(lanes[3][j]),
+                                     static_cast<int>(lanes[4][j]), static_cast<int>(lanes[5][j]),
+                                     static_cast<int>(lanes[6][j]), static_cast<int>(lanes[7][j]));
+    }
+    __m256i least = _mm256_set1_epi32(-1);
+    for (std::uint64_t block = 0; block < blocks; ++block) {
+        // As refill(): the newest word of each of the three chains in a register.
+        __m256i newest0 = words[lag - tap];
+        __m256i newest1 = words[lag - tap + 1];
+        __m256i newest2 = words[lag - tap + 2];
+        for (unsigned j = 0; j + tap <= lag; j += tap) {
+            newest0 = words[j] = _mm256_add_epi32(words[j], newest0);
+            newest1 = words[j + 1] = _mm256_add_epi32(words[j + 1], newest1);
+            newest2 = words[j + 2] = _mm256_add_epi32(words[j + 2], newest2);
+            least = _mm256_min_epu32(least, _mm256_min_epu32(newest0, _mm256_min_epu32(newest1, newest2)));
+        }
+        words[lag - 1] = _mm256_add_epi32(words[lag - 1], newest0);
+        least = _mm256_min_epu32(least, words[lag - 1]);
+    }
+    std::array<std::uint32_t, scanLanes> lane{};
+    for (unsigned j = 0; j < lag; ++j) {
+        _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(lane.data())), words[j]);
+        for (std::size_t k = 0; k < lanes.size(); ++k) lanes[k][j] = lane[k];
+    }
+    _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(lane.data())), least);
+    return lane;
+}
+#endif
+
+AdvanceLanes chooseAdvanceLanes() noexcept {
+#if defined(__x86_64__)
+    if (cpu::avx2()) return advanceLanesAvx2;
+#endif
+    return advanceLanesPortable;
+}
+
+}  // namespace
+
+unsigned advanceSideBySide(std::span<RandSequence, scanLanes> sequences, std::uint64_t pairs) noexcept {
+    Lanes lanes{};
+    for (std::size_t k = 0; k < lanes.size(); ++k) {
+        lanes[k] = sequences[k].blockAtEnd();
+    }
+    static const AdvanceLanes advance = chooseAdvanceLanes();
+    const std::array<std::uint32_t, scanLanes> least = advance(lanes, 2 * pairs / lag);
+    unsigned mayHavePassed = 0;
+    for (std::size_t k = 0; k < lanes.size(); ++k) {
+        sequences[k].standAtEndOf(lanes[k]);
+        if (least[k] >> 1U == 0) mayHavePassed |= 1U << k;
+    }
+    return mayHavePassed;
+}
+
+std::uint64_t findThrownPair(RandSequence& sequence, std::uint64_t pairs) noexcept {
+    for (std::uint64_t passed = 0; passed < pairs; ++passed) {
+        const bool thrown = sequence() == 0;
+        (void)sequence();
+        if (thrown) return passed;
+    }
+    return pairs;
+}
+
+
 namespace {
 
 // A stretch of pairs to scan, and the thrown pairs found in it: at most
@@ -37,7 +134,7 @@ bool scanPairs(RandSequence& sequence, Range& range, std::uint64_t at, std::uint
             range.reached = at;
             return false;
         }
-        at += sequence.findThrownPair(end - at);
+        at += findThrownPair(sequence, end - at);
         if (at == end) break;
         range.found[range.count++] = at++;
     }
@@ -48,8 +145,7 @@ bool scanPairs(RandSequence& sequence, Range& range, std::uint64_t at, std::uint
 // Each thread scans its stretch as ten ranges, in order: a head up to a
 // multiple of 31 pairs, eight lanes of equal length side by side in vector
 // registers, and the tail.
-constexpr std::size_t lanes = 8;
-constexpr std::size_t rangesPerThread = lanes + 2;
+constexpr std::size_t rangesPerThread = scanLanes + 2;
 // Pairs the lanes move on between two looks at whether one passed a thrown pair.
 constexpr std::uint64_t lanePairsPerLook = std::uint64_t{RandSequence::lag} * 64;
 
@@ -60,14 +156,13 @@ struct Stretch {
 
 // Splits pairs first .. end-1 into the stretch's ranges.
 void split(Stretch& stretch, std::uint64_t first, std::uint64_t end) noexcept {
-    constexpr std::uint64_t lag = RandSequence::lag;
-    const std::uint64_t headEnd = std::min(end, (first + lag - 1) / lag * lag);
-    const std::uint64_t laneLength = (end - headEnd) / lanes / lanePairsPerLook * lanePairsPerLook;
+    const std::uint64_t headEnd = std::min<std::uint64_t>(end, (first + lag - 1) / lag * lag);
+    const std::uint64_t laneLength = (end - headEnd) / scanLanes / lanePairsPerLook * lanePairsPerLook;
     std::uint64_t at = first;
     for (std::size_t i = 0; i < rangesPerThread; ++i) {
         Range& range = stretch.ranges[i];
         range.first = at;
-        at = i == 0 ? headEnd : i <= lanes ? at + laneLength : end;
+        at = i == 0 ? headEnd : i <= scanLanes ? at + laneLength : end;
         range.end = at;
         range.count = 0;
     }
@@ -82,16 +177,16 @@ void scan(Stretch& stretch) noexcept {
     };
     alone(ranges.front());
     alone(ranges.back());
-    const std::span<Range, lanes> laneRanges(ranges.data() + 1, lanes);
-    std::array<RandSequence, lanes> sequences{
+    const std::span<Range, scanLanes> laneRanges(ranges.data() + 1, scanLanes);
+    std::array<RandSequence, scanLanes> sequences{
         RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed),
         RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed)};
-    for (std::size_t k = 0; k < lanes; ++k) sequences[k].skip(2 * laneRanges[k].first);
+    for (std::size_t k = 0; k < scanLanes; ++k) sequences[k].skip(2 * laneRanges[k].first);
     const std::uint64_t length = laneRanges[0].end - laneRanges[0].first;
     for (std::uint64_t at = 0; at < length; at += lanePairsPerLook) {
-        const std::array<RandSequence, lanes> before = sequences;
-        const unsigned mayHavePassed = RandSequence::advanceSideBySide(sequences, lanePairsPerLook);
-        for (std::size_t k = 0; k < lanes; ++k) {
+        const std::array<RandSequence, scanLanes> before = sequences;
+        const unsigned mayHavePassed = advanceSideBySide(sequences, lanePairsPerLook);
+        for (std::size_t k = 0; k < scanLanes; ++k) {
             if ((mayHavePassed >> k & 1U) == 0) continue;
             // Rare: the lane's pairs again one by one, to find which.
             RandSequence again = before[k];
@@ -99,7 +194,7 @@ void scan(Stretch& stretch) noexcept {
             if (!scanPairs(again, range, range.first + at, range.first + at + lanePairsPerLook)) {
                 // Full: the lanes stop; the lanes before it have scanned this
                 // look's pairs, the lanes after it (scanned again later) not.
-                for (std::size_t j = 0; j < lanes; ++j) {
+                for (std::size_t j = 0; j < scanLanes; ++j) {
                     if (j != k) laneRanges[j].reached = laneRanges[j].first + at + (j < k ? lanePairsPerLook : 0);
                 }
                 return;
@@ -117,9 +212,10 @@ void* scanOnThread(void* stretch) {
 // Fewer pairs than this a thread are scanned faster than a thread starts.
 constexpr std::uint64_t leastPairsPerThread = std::uint64_t{1} << 17;
 
-// Calls found(pair) for each pair thrown away among pairs first .. end-1, in order.
-template <class Found>
-void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads, Found found) {
+}  // namespace
+
+void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads,
+                       FoundPair found) {
     std::array<Stretch, maxThreads> stretches;
     std::array<pthread_t, maxThreads> ids{};
     std::array<bool, maxThreads> started{};
@@ -157,188 +253,22 @@ void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t en
     }
 }
 
-// The pair of cell `cell`, scanning for the thrown pairs and handing each
-// to `found` in order: P = cell + the pairs thrown before P, reached from
-// below, each round scanning only the pairs the last one added.
-template <class Found>
-std::uint64_t pairOfCell(std::uint32_t seed, std::int64_t cell, unsigned threads, Found found) {
+std::uint64_t pairOfCellByScan(std::uint32_t seed, std::int64_t cell, unsigned threads, FoundPair found) {
+    // P = cell + the pairs thrown before P, reached from below, each round
+    // scanning only the pairs the last one added.
     std::uint64_t scanned = 0;
     auto pair = static_cast<std::uint64_t>(cell);
     while (scanned < pair) {
         std::uint64_t thrown = 0;
-        forEachThrownPair(seed, scanned, pair, threads, [&](std::uint64_t at) {
+        const auto count = [&](std::uint64_t at) {
             found(at);
             ++thrown;
-        });
+        };
+        forEachThrownPair(seed, scanned, pair, threads, count);
         scanned = pair;
         pair += thrown;
     }
     return pair;
-}
-
-}  // namespace
-
-std::uint64_t countThrownPairs(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads) {
-    std::uint64_t count = 0;
-    forEachThrownPair(seed, first, end, threads, [&count](std::uint64_t) { ++count; });
-    return count;
-}
-
-std::uint64_t pairOfCell(std::uint32_t seed, std::int64_t cell, unsigned threads) {
-    return pairOfCell(seed, cell, threads, [](std::uint64_t) {});
-}
-
-// --- The list ----------------------------------------------------------------
-
-namespace {
-
-constexpr std::string_view listTitle = "gaussian_noise thrown pairs: seed ";
-constexpr std::string_view listCells = ", cells ";
-
-// The header line of the list for `seed` and a table of `cells` cells.
-Message listHeader(std::uint32_t seed, std::int64_t cells) {
-    Message header(listTitle);
-    header.number(seed) += listCells;
-    return header.number(cells) += "\n";
-}
-
-// Reads a whole number of decimal digits that is all of `text`.
-bool readNumber(std::string_view text, std::uint64_t& value) {
-    const char* const end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    return !text.empty() && text[0] != '-' && error == std::errc{} && stop == end;
-}
-
-// The file's lines, one at a time, from a fixed buffer.
-class Lines {
-public:
-    explicit Lines(int fd) noexcept : fd_(fd) {}
-    // The next line without its line feed; false at the end or on a failed
-    // read (error() says which) or a line too long for the buffer.
-    bool next(std::string_view& line) noexcept {
-        for (;;) {
-            const auto* const feed = std::find(buffer_.data() + begin_, buffer_.data() + end_, '\n');
-            if (feed != buffer_.data() + end_) {
-                line =
-                    std::string_view(buffer_.data() + begin_, static_cast<std::size_t>(feed - buffer_.data()) - begin_);
-                begin_ = static_cast<std::size_t>(feed - buffer_.data()) + 1;
-                ++number_;
-                return true;
-            }
-            std::copy(buffer_.data() + begin_, buffer_.data() + end_, buffer_.data());
-            end_ -= begin_;
-            begin_ = 0;
-            if (end_ == buffer_.size()) return false;
-            const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) error_ = errno;
-            if (got <= 0) return false;
-            end_ += static_cast<std::size_t>(got);
-        }
-    }
-    [[nodiscard]] int error() const noexcept { return error_; }
-    // Whether all the file was read, with nothing after the last line feed.
-    [[nodiscard]] bool atEnd() const noexcept { return error_ == 0 && end_ == 0; }
-    [[nodiscard]] long long number() const noexcept { return number_; }
-
-private:
-    int fd_;
-    std::array<char, 4096> buffer_{};
-    std::size_t begin_ = 0;
-    std::size_t end_ = 0;
-    int error_ = 0;
-    long long number_ = 0;
-};
-
-// The file's descriptor, closed when it goes.
-struct OpenFile {
-    int fd;
-    explicit OpenFile(const char* name) noexcept
-        : fd(::open(name, O_RDONLY | O_CLOEXEC)) {}  // NOLINT(cppcoreguidelines-pro-type-vararg)
-    ~OpenFile() {
-        if (fd >= 0) (void)::close(fd);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    OpenFile(OpenFile&&) = delete;
-    OpenFile& operator=(OpenFile&&) = delete;
-};
-
-}  // namespace
-
-ListedPair pairOfCellFromList(std::string_view listName, std::uint32_t seed, std::int64_t cell) {
-    ListedPair result;
-    const OpenFile file(listName.data());
-    if (file.fd < 0) {
-        result.systemError = errno;
-        return result;
-    }
-    Lines lines(file.fd);
-    const auto fail = [&](std::string_view why) {
-        result.error = Message().quote(listName) += " ";
-        result.error += why;
-        if (lines.error() != 0) result.systemError = lines.error();
-        return result;
-    };
-    std::string_view line;
-    if (!lines.next(line) || !line.starts_with(listTitle)) {
-        return fail("is not a list of thrown pairs: it does not begin with \"gaussian_noise thrown pairs: seed\"");
-    }
-    const std::string_view numbers = line.substr(listTitle.size());
-    const std::size_t comma = numbers.find(listCells);
-    std::uint64_t listedSeed = 0;
-    std::uint64_t listedCells = 0;
-    if (comma == std::string_view::npos || !readNumber(numbers.substr(0, comma), listedSeed) ||
-        !readNumber(numbers.substr(comma + listCells.size()), listedCells)) {
-        return fail("is not a list of thrown pairs: its first line is malformed");
-    }
-    if (listedSeed != seed) {
-        Message why("lists the thrown pairs of seed ");
-        why.number(static_cast<long long>(listedSeed)) += ", not of seed ";
-        return fail(why.number(seed).text());
-    }
-    if (listedCells < static_cast<std::uint64_t>(cell)) {
-        Message why("lists the thrown pairs of a table of ");
-        why.number(static_cast<long long>(listedCells)) += " cells, which ends before cell ";
-        return fail(why.number(cell + 1).text());
-    }
-    // P = cell + the pairs thrown before P: each listed pair below P moves it on by one.
-    auto pair = static_cast<std::uint64_t>(cell);
-    std::uint64_t previous = 0;
-    for (bool first = true;; first = false) {
-        if (!lines.next(line)) {
-            if (lines.error() != 0) return fail("cannot be read");
-            if (!lines.atEnd()) return fail("is not a list of thrown pairs: its last line is cut short");
-            break;
-        }
-        std::uint64_t listed = 0;
-        if (!readNumber(line, listed) || (!first && listed <= previous)) {
-            Message why("is not a list of thrown pairs: line ");
-            why.number(lines.number()) += " is not a pair after the one before it";
-            return fail(why.text());
-        }
-        if (listed >= pair) break;
-        ++pair;
-        previous = listed;
-    }
-    result.pair = pair;
-    return result;
-}
-
-bool writeThrownPairList(BlockWriter& out, std::uint32_t seed, std::int64_t cells, unsigned threads) {
-    if (!out.writeThrough(listHeader(seed, cells).text())) return false;
-    bool written = true;
-    (void)pairOfCell(seed, cells, threads, [&](std::uint64_t pair) {
-        constexpr std::size_t room = 24;
-        if (!written || !out.makeRoom(room)) {
-            written = false;
-            return;
-        }
-        char* const end = std::to_chars(out.end(), out.end() + room, pair).ptr;
-        *end = '\n';
-        out.advance(end + 1);
-    });
-    return written && out.flush();
 }
 
 }  // namespace gaussian_noise

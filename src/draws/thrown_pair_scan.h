@@ -1,41 +1,67 @@
-// The pairs of draws a table throws away (those whose first draw is 0, which
-// give no sample), and so the pair of the sequence any cell is drawn from:
-// found by scanning the sequence over threads, or read from a list an
-// earlier run wrote.
+// The pairs of draws a table throws away (those whose first draw is 0,
+// which give no sample), and so the pair of the sequence any cell is drawn
+// from, found by scanning the sequence: over threads, each thread's stretch
+// in eight sequences side by side in vector lanes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string_view>
+#include <span>
 
-#include "cli/messages.h"
-#include "io/output.h"
+#include "draws/rand_sequence.h"
 
 namespace gaussian_noise {
 
-// The pairs thrown away among pairs `first` .. `end`-1 of the sequence after
-// srand(seed), counted with up to `threads` threads, each jumping to a range
-// of its own. Needs no heap: a thread that cannot start leaves its range to
-// the calling thread.
-std::uint64_t countThrownPairs(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads);
+// What a scan hands each thrown pair it finds to: any callable of one pair
+// index that outlives the call it is given to. Empty, it takes nothing.
+class FoundPair {
+public:
+    FoundPair() = default;
+    template <class Found>
+    // NOLINTNEXTLINE(google-explicit-constructor): a lambda stands where a FoundPair is asked for
+    FoundPair(const Found& found) noexcept  // cppcheck-suppress noExplicitConstructor
+        : context_(&found), call_([](const void* context, std::uint64_t pair) {
+              (*static_cast<const Found*>(context))(pair);
+          }) {}
+    void operator()(std::uint64_t pair) const {
+        if (call_ != nullptr) call_(context_, pair);
+    }
 
-// The pair cell `cell` of a table is drawn from, with the thrown pairs before
-// it counted by a scan: the least P for which P less the pairs thrown among
-// pairs 0 .. P-1 is `cell`. (Drawing on from P, any pair thrown there is
-// passed over as it is everywhere.)
-std::uint64_t pairOfCell(std::uint32_t seed, std::int64_t cell, unsigned threads);
-
-// The same, with the thrown pairs read from a list written by
-// writeThrownPairList for the same seed and a table of at least `cell`
-// cells. On failure, returns false with `error` saying why.
-struct ListedPair {
-    std::uint64_t pair = 0;
-    Message error;        // empty on success
-    int systemError = 0;  // errno of a failed open or read, else 0
+private:
+    const void* context_ = nullptr;
+    void (*call_)(const void*, std::uint64_t) = nullptr;
 };
-ListedPair pairOfCellFromList(std::string_view listName, std::uint32_t seed, std::int64_t cell);
 
-// Writes the list of the pairs thrown away before the table's end: the
-// header line, then each pair's index (counted from 0) on a line of its own.
-bool writeThrownPairList(BlockWriter& out, std::uint32_t seed, std::int64_t cells, unsigned threads);
+// Hands `found` each pair thrown away among pairs `first` .. `end`-1 of the
+// sequence after srand(seed), in order, scanned with up to `threads`
+// threads, each jumping to a range of its own. Needs no heap: a thread that
+// cannot start leaves its range to the calling thread.
+void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads,
+                       FoundPair found);
+
+// The pair cell `cell` of a table is drawn from: the least P for which P
+// less the pairs thrown among pairs 0 .. P-1 is `cell`, handing `found` each
+// of those thrown pairs in order. (Drawing on from P, any pair thrown there
+// is passed over as it is everywhere.)
+std::uint64_t pairOfCellByScan(std::uint32_t seed, std::int64_t cell, unsigned threads, FoundPair found = {});
+
+// The sequences the scan moves on side by side.
+inline constexpr std::size_t scanLanes = 8;
+
+// Moves `sequence` on a pair of draws at a time, over at most `pairs` pairs,
+// and stops just after the first pair whose first draw is 0. Returns the
+// pairs passed before that one, `pairs` where there is none. The sequence
+// must stand between two pairs. A pair at a time: for the short ranges
+// around the lanes.
+std::uint64_t findThrownPair(RandSequence& sequence, std::uint64_t pairs) noexcept;
+
+// Moves each of eight sequences on by `pairs` pairs (a multiple of
+// RandSequence::lag), side by side in the lanes of vector registers where
+// the processor has them, without handing out a draw. Returns which of them
+// may have passed a pair whose first draw is 0: bit k for sequences[k], set
+// for each that did (and, once in about 2^31 pairs, for one whose second
+// draw was 0: findThrownPair tells). Each sequence must stand where it did
+// after a multiple of `lag` pairs from srand.
+unsigned advanceSideBySide(std::span<RandSequence, scanLanes> sequences, std::uint64_t pairs) noexcept;
 
 }  // namespace gaussian_noise

@@ -7,14 +7,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
+
+#include "cpu.h"
 
 #if defined(__x86_64__)
 #include <dlfcn.h>
 #include <gnu/libc-version.h>
-#include <immintrin.h>
 
 #include "samples/math_checkpoints.h"
+#include "samples/vector_math.h"
 #endif
 
 namespace gaussian_noise {
@@ -24,31 +25,6 @@ namespace {
 
 float libraryLogf(float x) { return logf(x); }
 float libraryCosf(float x) { return cosf(x); }
-
-// The last steps of the arithmetic four samples at a time, each operation
-// the one the scalar arithmetic states, at its precision (and no fused
-// multiply-add: the build contracts nothing); the last few samples by the
-// scalar arithmetic itself.
-[[gnu::target("avx2,fma")]] void vectorSamples(Distribution distribution, const float* logarithms, const float* cosines,
-                                               float* samples, std::size_t count) noexcept {
-    const auto [mean, variance] = distribution;
-    const __m128 means = _mm_set1_ps(mean);
-    const __m128 deviations = _mm_set1_ps(sqrtf(variance));
-    const __m128 newNaN = _mm_set1_ps(-std::numeric_limits<float>::quiet_NaN());
-    const bool meanIsNaN = std::isnan(mean);
-    std::size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const __m256d radius =
-            _mm256_sqrt_pd(_mm256_mul_pd(_mm256_set1_pd(-2.0), _mm256_cvtps_pd(_mm_loadu_ps(logarithms + i))));
-        const __m128 z0 = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(cosines + i)), radius));
-        const __m128 product = _mm_mul_ps(deviations, z0);
-        const __m128 sample = _mm_add_ps(means, product);
-        // A NaN the last step made gets the sign bit, as in the scalar arithmetic.
-        const __m128 made = meanIsNaN ? _mm_cmpunord_ps(product, product) : _mm_cmpunord_ps(sample, sample);
-        _mm_storeu_ps(samples + i, _mm_blendv_ps(sample, newNaN, made));
-    }
-    scalarSamples(distribution, logarithms + i, cosines + i, samples + i, count - i);
-}
 
 // Whether `name` in the loaded library `library` is `function`, and so is
 // the name the process resolves: neither replaced at link nor at load time.
@@ -66,17 +42,12 @@ bool libraryOwn(const char* library, const char* name, Function* function) {
 // The C library whose logf and cosf the vector math gives the bits of.
 constexpr const char* provenLibraryVersion = "2.36";
 
-bool avx2AndFma() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-}
-
 // The processor runs AVX2 and FMA; the C library is the version the vector
 // math was proven against; the logf and cosf this program calls are its
 // libm's; and the rounding is to nearest, which the proofs were made in (a
 // preloaded library may have set another).
 bool avx2WithTheProvenLibrary() {
-    if (!avx2AndFma() || std::strcmp(gnu_get_libc_version(), provenLibraryVersion) != 0) return false;
+    if (!cpu::avx2Fma() || std::strcmp(gnu_get_libc_version(), provenLibraryVersion) != 0) return false;
     if (std::fegetround() != FE_TONEAREST) return false;
     return libraryOwn("libm.so.6", "logf", logf) && libraryOwn("libm.so.6", "cosf", cosf);
 }
@@ -90,12 +61,8 @@ bool lanesGiveTheLibrarysBits() {
 }
 bool avx2LanesProven() { return avx2WithTheProvenLibrary() && lanesGiveTheLibrarysBits<laneLogfAvx2, laneCosfAvx2>(); }
 
-bool avx512() {
-    __builtin_cpu_init();
-    return avx2AndFma() && __builtin_cpu_supports("avx512f");
-}
 bool avx512LanesProven() {
-    return avx512() && avx2WithTheProvenLibrary() && lanesGiveTheLibrarysBits<laneLogfAvx512, laneCosfAvx512>();
+    return cpu::avx512f() && avx2WithTheProvenLibrary() && lanesGiveTheLibrarysBits<laneLogfAvx512, laneCosfAvx512>();
 }
 
 #endif
@@ -103,8 +70,8 @@ bool avx512LanesProven() {
 // Every variant, the fastest last.
 #if defined(__x86_64__)
 constexpr std::array variants = {
-    MathVariant{"avx2-lanes", avx2AndFma, avx2LanesProven, {laneLogfAvx2, laneCosfAvx2, vectorSamples}},
-    MathVariant{"avx512-lanes", avx512, avx512LanesProven, {laneLogfAvx512, laneCosfAvx512, vectorSamples}},
+    MathVariant{"avx2-lanes", cpu::avx2Fma, avx2LanesProven, {laneLogfAvx2, laneCosfAvx2, vectorSamples}},
+    MathVariant{"avx512-lanes", cpu::avx512f, avx512LanesProven, {laneLogfAvx512, laneCosfAvx512, vectorSamples}},
 };
 #else
 constexpr std::array<MathVariant, 0> variants{};

@@ -1,7 +1,6 @@
-// logf and cosf of a batch at vector speed, bit for bit the C library's on
-// every input the generator can give them: the C library's own algorithms,
-// several lanes at a time (lane_math.cpp), used where a process finds
-// them proven for itself (chosenMath).
+// Which math a run's samples are computed with: the vector math
+// (vector_math.h) where a process finds it proven for itself, the C
+// library's scalar functions everywhere else (chosenMath).
 #pragma once
 
 #include <cstddef>
@@ -25,17 +24,6 @@ std::span<const MathVariant> mathVariants();
 
 // Whether `batch` gives the bits of `scalar` on each of `inputs` (float bits).
 bool sameBitsOn(MathBatch batch, float (*scalar)(float), std::span<const std::uint32_t> inputs) noexcept;
-
-#if defined(__x86_64__)
-// logf and cosf of a batch by the C library's own algorithms, four lanes at
-// a time with AVX2 and FMA (lane_math.cpp), for the inputs the generator can
-// give them.
-void laneLogfAvx2(const float* in, float* out, std::size_t count) noexcept;
-void laneCosfAvx2(const float* in, float* out, std::size_t count) noexcept;
-// The same, eight lanes at a time with AVX-512.
-void laneLogfAvx512(const float* in, float* out, std::size_t count) noexcept;
-void laneCosfAvx512(const float* in, float* out, std::size_t count) noexcept;
-#endif
 
 // The math a run uses: the last supported variant, where the processor can
 // run it, the C library is of the version it was proven against, the logf

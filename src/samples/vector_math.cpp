@@ -24,7 +24,7 @@
 //   polynomial rounds to there.
 // The tests check every one of those inputs against the C library's scalar
 // functions, bit for bit.
-#include "samples/math_choice.h"
+#include "samples/vector_math.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -33,7 +33,9 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace gaussian_noise {
 namespace {
@@ -240,6 +242,33 @@ void laneLogfAvx2(const float* in, float* out, std::size_t count) noexcept {
 
 void laneCosfAvx2(const float* in, float* out, std::size_t count) noexcept {
     batch<cosf4, 0>(in, out, count);  // padded with 0
+}
+
+// --- the last steps of the samples -------------------------------------------
+
+// The last steps of the arithmetic four samples at a time, each operation
+// the one the scalar arithmetic states, at its precision (and no fused
+// multiply-add: the build contracts nothing); the last few samples by the
+// scalar arithmetic itself.
+[[gnu::target("avx2,fma")]] void vectorSamples(Distribution distribution, const float* logarithms, const float* cosines,
+                                               float* samples, std::size_t count) noexcept {
+    const auto [mean, variance] = distribution;
+    const __m128 means = _mm_set1_ps(mean);
+    const __m128 deviations = _mm_set1_ps(sqrtf(variance));
+    const __m128 newNaN = _mm_set1_ps(-std::numeric_limits<float>::quiet_NaN());
+    const bool meanIsNaN = std::isnan(mean);
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m256d radius =
+            _mm256_sqrt_pd(_mm256_mul_pd(_mm256_set1_pd(-2.0), _mm256_cvtps_pd(_mm_loadu_ps(logarithms + i))));
+        const __m128 z0 = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(cosines + i)), radius));
+        const __m128 product = _mm_mul_ps(deviations, z0);
+        const __m128 sample = _mm_add_ps(means, product);
+        // A NaN the last step made gets the sign bit, as in the scalar arithmetic.
+        const __m128 made = meanIsNaN ? _mm_cmpunord_ps(product, product) : _mm_cmpunord_ps(sample, sample);
+        _mm_storeu_ps(samples + i, _mm_blendv_ps(sample, newNaN, made));
+    }
+    scalarSamples(distribution, logarithms + i, cosines + i, samples + i, count - i);
 }
 
 }  // namespace gaussian_noise

@@ -1,7 +1,6 @@
 #include "table/threaded_cells.h"
 
 #include <pthread.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <array>
@@ -11,11 +10,10 @@
 #include <mutex>
 #include <span>
 #include <string_view>
-#include <thread>
 
 #include "draws/rand_sequence.h"
 #include "cli/run_settings.h"
-#include "table/table_writer.h"
+#include "io/progress.h"
 
 namespace gaussian_noise {
 namespace {
@@ -203,13 +201,6 @@ ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint
     ThreadedCells done;
     done.written = writeChunks(out, pipeline, progress, done);
     return done;
-}
-
-unsigned availableProcessors() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(std::max(1, CPU_COUNT(&set)));
-    return std::max(1U, std::thread::hardware_concurrency());
 }
 
 }  // namespace gaussian_noise

@@ -35,7 +35,4 @@ struct ThreadedCells {
 ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint32_t seed, std::uint64_t firstPair,
                                  unsigned workers, std::uint64_t pairsPerChunk, Progress* progress);
 
-// The processors this process may run on, at least 1.
-unsigned availableProcessors();
-
 }  // namespace gaussian_noise

@@ -3,6 +3,7 @@
 #include <array>
 #include <span>
 
+#include "cpu.h"
 #include "text/number_text.h"
 #include "text/number_text_variants.h"
 
@@ -23,26 +24,17 @@ char* writeShortestCellsPortable(char* out, std::span<const float> samples) noex
     return out;
 }
 
-bool everywhere() { return true; }
-
-#if defined(__x86_64__)
-bool hasAvx2() {
-    __builtin_cpu_init();  // may run before the compiler's own initialisation of the CPU model
-    return static_cast<bool>(__builtin_cpu_supports("avx2"));
-}
-#endif
-
 constexpr std::array variants {
-    CellWriterVariant{"portable", everywhere, writeGeneralCellsPortable},
+    CellWriterVariant{"portable", cpu::any, writeGeneralCellsPortable},
 #if defined(__x86_64__)
-        CellWriterVariant{"avx2", hasAvx2, writeGeneralCellsAvx2},
+        CellWriterVariant{"avx2", cpu::avx2, writeGeneralCellsAvx2},
 #endif
 };
 
 constexpr std::array shortestVariants {
-    CellWriterVariant{"portable", everywhere, writeShortestCellsPortable},
+    CellWriterVariant{"portable", cpu::any, writeShortestCellsPortable},
 #if defined(__x86_64__)
-        CellWriterVariant{"avx2", hasAvx2, writeShortestCellsAvx2},
+        CellWriterVariant{"avx2", cpu::avx2, writeShortestCellsAvx2},
 #endif
 };
 

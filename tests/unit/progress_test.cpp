@@ -11,6 +11,7 @@
 #include <string>
 
 #include "io/output.h"
+#include "io/progress.h"
 #include "table/table_writer.h"
 
 namespace gaussian_noise {

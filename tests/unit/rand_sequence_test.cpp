@@ -129,8 +129,7 @@ TEST(RandSequence, CLibraryRandFollowsItAndHandsOutRandsDrawsFromTheSeed) {
         std::vector<std::int32_t> expected(300);
         std::generate(expected.begin(), expected.end(), [] { return std::rand(); });
         CLibraryRand draws(seed);
-        EXPECT_TRUE(draws.followsSequence(seed)) << "seed " << seed;
-        EXPECT_FALSE(draws.followsSequence(seed + 2)) << "seed " << seed;
+        EXPECT_TRUE(draws.followsSequence()) << "seed " << seed;
         std::vector<std::int32_t> drawn(expected.size());
         draws.fill(std::span(drawn).first(100));
         draws.fill(std::span(drawn).subspan(100));

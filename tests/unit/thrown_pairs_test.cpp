@@ -54,7 +54,7 @@ TEST(ThrownPairs, FindStopsJustAfterTheFirstOneWithinTheLimit) {
             if (end <= start) continue;
             RandSequence sequence(seed);
             sequence.skip(2 * start);
-            const std::uint64_t passed = sequence.findThrownPair(end - start);
+            const std::uint64_t passed = findThrownPair(sequence, end - start);
             const bool found = start <= thrown && thrown < end;
             EXPECT_EQ(passed, found ? thrown - start : end - start) << start << " to " << end;
             const std::uint64_t next = found ? thrown + 1 : end;
@@ -71,7 +71,7 @@ TEST(ThrownPairs, EightSequencesSideBySideAreEachTheSequence) {
                                           RandSequence(seed), RandSequence(seed), RandSequence(seed),
                                           RandSequence(seed), RandSequence(seed)};
     for (std::size_t k = 0; k < starts.size(); ++k) sequences[k].skip(2 * starts[k]);
-    EXPECT_EQ(RandSequence::advanceSideBySide(sequences, pairs), 1U << 2U);
+    EXPECT_EQ(advanceSideBySide(sequences, pairs), 1U << 2U);
     for (std::size_t k = 0; k < starts.size(); ++k) {
         const std::uint64_t draw = 2 * (starts[k] + pairs);
         EXPECT_EQ(sequences[k](), randDraws()[draw]) << "lane " << k;
@@ -90,14 +90,16 @@ TEST(ThrownPairs, CountedOverThreadsAndLanesAsRandDrawsThem) {
         for (const Range range :
              {Range{0, pairsKnown}, Range{0, thrown}, Range{0, thrown + 1}, Range{thrown, thrown + 1},
               Range{1, 300'000}, Range{17, pairsKnown}, Range{thrown + 1, pairsKnown}}) {
-            EXPECT_EQ(countThrownPairs(seed, range.first, range.end, threads), randThrown(range.first, range.end))
+            std::vector<std::uint64_t> found;
+            forEachThrownPair(seed, range.first, range.end, threads, [&](std::uint64_t pair) { found.push_back(pair); });
+            EXPECT_EQ(found.size(), randThrown(range.first, range.end))
                 << range.first << " to " << range.end << ", " << threads << " threads";
         }
-        EXPECT_EQ(pairOfCell(seed, 0, threads), 0U);
-        EXPECT_EQ(pairOfCell(seed, thrown - 1, threads), thrown - 1);
-        EXPECT_EQ(pairOfCell(seed, thrown, threads), thrown) << "the pair thrown away comes first";
-        EXPECT_EQ(pairOfCell(seed, thrown + 1, threads), thrown + 2);
-        EXPECT_EQ(pairOfCell(seed, 400'000'000, threads), 400'000'001U) << "the next is at 1289888087";
+        EXPECT_EQ(pairOfCellByScan(seed, 0, threads), 0U);
+        EXPECT_EQ(pairOfCellByScan(seed, thrown - 1, threads), thrown - 1);
+        EXPECT_EQ(pairOfCellByScan(seed, thrown, threads), thrown) << "the pair thrown away comes first";
+        EXPECT_EQ(pairOfCellByScan(seed, thrown + 1, threads), thrown + 2);
+        EXPECT_EQ(pairOfCellByScan(seed, 400'000'000, threads), 400'000'001U) << "the next is at 1289888087";
     }
 }
 

@@ -1,0 +1,40 @@
+// The processor checks every variant list asks: one function an instruction
+// set the tool's fast paths use, each false where the tool is not built for
+// x86-64. Each initialises the compiler's processor model first, for it may
+// be asked from a static initialiser that runs before the compiler's own.
+#pragma once
+
+namespace gaussian_noise::cpu {
+
+// Every processor: for the portable variant at the head of each list.
+inline bool any() noexcept { return true; }
+
+inline bool avx2() noexcept {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+#else
+    return false;
+#endif
+}
+
+inline bool avx2Fma() noexcept {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0 && __builtin_cpu_supports("fma") != 0;
+#else
+    return false;
+#endif
+}
+
+// AVX-512F, with AVX2 and FMA beside it.
+inline bool avx512f() noexcept {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    return avx2Fma() && __builtin_cpu_supports("avx512f") != 0;
+#else
+    return false;
+#endif
+}
+
+}  // namespace gaussian_noise::cpu
