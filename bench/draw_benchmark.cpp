@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "samples/gaussian_sample.h"
 #include "draws/rand_sequence.h"
+#include "samples/gaussian_sample.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include <span>
 #include <string_view>
 
-#include "table/cells.h"
 #include "cli/command_line.h"
-#include "samples/gaussian_sample.h"
 #include "draws/rand_sequence.h"
 #include "draws/run_start.h"
+#include "samples/gaussian_sample.h"
 #include "samples/math_choice.h"
+#include "table/cells.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
+#include "draws/rand_sequence.h"
 #include "samples/gaussian_sample.h"
 #include "samples/math_checkpoints.h"
-#include "draws/rand_sequence.h"
 #include "samples/math_choice.h"
 #include "samples/vector_math.h"
 

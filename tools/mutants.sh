@@ -41,12 +41,12 @@ mutant full sine-for-cosine $g 'out[i] = cosf(in[i]);' 'out[i] = sinf(in[i]);'
 mutant full logarithm-in-double $g 'out[i] = logf(in[i]);' 'out[i] = static_cast<float>(std::log(static_cast<double>(in[i])));'
 mutant full radius-in-single $g 'const double radius = std::sqrt(-2.0 * static_cast<double>(logarithms[i]));' \
   'const double radius = sqrtf(-2.0F * logarithms[i]);'
-mutant full first-uniform-in-single $g 'const auto u1 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);' \
-  'const auto u1 = static_cast<float>(draws[pair]) * static_cast<float>(uniformScale);'
-mutant full second-uniform-in-single $g 'const auto u2 = static_cast<float>(static_cast<double>(draws[pair + 1]) * uniformScale);' \
-  'const auto u2 = static_cast<float>(draws[pair + 1]) * static_cast<float>(uniformScale);'
+mutant full first-uniform-in-single $g 'const float u1 = uniformOf(draws[pair]);' \
+  'const float u1 = static_cast<float>(draws[pair]) * static_cast<float>(1.0 / 2147483647.0);'
+mutant full second-uniform-in-single $g 'const float u2 = uniformOf(draws[pair + 1]);' \
+  'const float u2 = static_cast<float>(draws[pair + 1]) * static_cast<float>(1.0 / 2147483647.0);'
 mutant full uniform-over-2-to-the-31 $g 'uniformScale = 1.0 / 2147483647.0;' 'uniformScale = 1.0 / 2147483648.0;'
-mutant full angle-in-double $g 'thetas[kept] = tau * u2;' \
+mutant full angle-in-double $g 'thetas[kept] = angleOf(u2);' \
   'thetas[kept] = static_cast<float>(6.283185307179586 * static_cast<double>(u2));'
 mutant full cosine-times-radius-in-single $g 'static_cast<float>(static_cast<double>(cosines[i]) * radius)' \
   'cosines[i] * static_cast<float>(radius)'
@@ -55,8 +55,8 @@ mutant full scale-in-double $g 'float sample = mean + sqrtf(variance) * z0;' \
 mutant full scale-and-shift-in-double $g 'float sample = mean + sqrtf(variance) * z0;' \
   'auto sample = static_cast<float>(mean + static_cast<double>(sqrtf(variance)) * z0);'
 mutant quick fused-multiply-add $g 'float sample = mean + sqrtf(variance) * z0;' 'float sample = std::fma(sqrtf(variance), z0, mean);'
-mutant full draws-swapped $g $'static_cast<double>(draws[pair]) * uniformScale);\n            const auto u2 = static_cast<float>(static_cast<double>(draws[pair + 1]) * uniformScale);' \
-  $'static_cast<double>(draws[pair + 1]) * uniformScale);\n            const auto u2 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);'
+mutant full draws-swapped $g $'const float u1 = uniformOf(draws[pair]);\n            const float u2 = uniformOf(draws[pair + 1]);' \
+  $'const float u1 = uniformOf(draws[pair + 1]);\n            const float u2 = uniformOf(draws[pair]);'
 equivalent nan-sign-left-to-the-processor $g \
   'if (std::isnan(sample) && (!std::isnan(mean) || std::isnan(sqrtf(variance) * z0))) [[unlikely]]' 'if (false)' \
   'x86-64 gives a NaN it makes the sign bit anyway; the aarch64 run of the same-bytes tests catches it there'

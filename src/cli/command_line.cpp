@@ -14,9 +14,9 @@
 
 namespace gaussian_noise {
 
-const std::string_view usageText = "usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES (or --help)";
-
 namespace {
+
+constexpr std::string_view usageText = "usage: gaussian_noise MEAN VARIANCE RUNS SAMPLES (or --help)";
 
 // Whether the C library's reading of `text` stopped at its end, having read
 // a number: white space before it is skipped, none after it.
@@ -94,11 +94,10 @@ std::optional<Rows> readRows(std::string_view text) {
     return rows;
 }
 
-// Checks the rows asked for against the table's `runs` rows and settles
-// where an open range ends. Empty when they are refused, `error` saying why.
-bool settleRows(RunSettings& settings, Message& error) {
-    Rows& rows = settings.rows;
-    if (rows.kind == Rows::Kind::part && !settings.seed) {
+// Whether the options that need --seed have it; false with `error` saying
+// why where one does not.
+bool seededWhereNeeded(const RunSettings& settings, Message& error) {
+    if (settings.rows.kind == Rows::Kind::part && !settings.seed) {
         error = "option '--part' needs '--seed': parts drawn at different seconds would not fit together";
         return false;
     }
@@ -106,6 +105,13 @@ bool settleRows(RunSettings& settings, Message& error) {
         error = "option '--list-thrown-pairs' needs '--seed': the list is of one seed's table";
         return false;
     }
+    return true;
+}
+
+// Checks a range of rows against the table's `runs` rows and settles where
+// an open range ends. False when the range is refused, `error` saying why.
+bool settleRows(RunSettings& settings, Message& error) {
+    Rows& rows = settings.rows;
     if (rows.kind != Rows::Kind::range) return true;
     const std::int64_t runs = std::max(settings.runs, 0);
     if (rows.first > runs || rows.last > runs) {
@@ -116,6 +122,17 @@ bool settleRows(RunSettings& settings, Message& error) {
         return false;
     }
     if (rows.last == 0) rows.last = runs;
+    return true;
+}
+
+// Takes `value`, the value of the option typed as `typed`, as a file name
+// into `name`; an empty one is refused, `error` saying why.
+bool readFileName(std::string_view value, std::string_view typed, Message& error, std::string_view& name) {
+    if (value.empty()) {
+        error = Message("option ").quote(typed) += " needs a file name, not ''";
+        return false;
+    }
+    name = value;
     return true;
 }
 
@@ -225,12 +242,9 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
             }
             return true;
         case Option::output:
-            if (value.empty()) {
-                line.error = Message("option ").quote(typed) += " needs a file name, not ''";
-                return false;
-            }
-            settings.output = value;
-            return true;
+            return readFileName(value, typed, line.error, settings.output);
+        case Option::thrownPairs:
+            return readFileName(value, typed, line.error, settings.thrownPairs);
         case Option::quiet:
             settings.quiet = true;
             return true;
@@ -239,6 +253,9 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
             return true;
         case Option::progress:
             settings.progress = true;
+            return true;
+        case Option::listThrownPairs:
+            settings.listThrownPairs = true;
             return true;
         case Option::format: {
             const std::optional<TableFormat> format = readFormat(value);
@@ -275,16 +292,6 @@ bool applyOption(CommandLine& line, const OptionName& name, std::string_view typ
             settings.rows = *rows;
             return true;
         }
-        case Option::thrownPairs:
-            if (value.empty()) {
-                line.error = Message("option ").quote(typed) += " needs a file name, not ''";
-                return false;
-            }
-            settings.thrownPairs = value;
-            return true;
-        case Option::listThrownPairs:
-            settings.listThrownPairs = true;
-            return true;
     }
     return true;
 }
@@ -390,7 +397,7 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
     if (!samplesPerRun) return rejected(countOutOfRange(valueNames[3], values[3]));
     settings.runs = *runs;
     settings.samplesPerRun = *samplesPerRun;
-    if (Message error; !settleRows(settings, error)) return rejected(error);
+    if (Message error; !seededWhereNeeded(settings, error) || !settleRows(settings, error)) return rejected(error);
     for (std::size_t i = 0; i < values.size(); ++i) {
         line.values[i] = values[i];
         if (!whole[i]) line.notNumbers |= 1U << i;

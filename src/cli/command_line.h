@@ -41,6 +41,4 @@ struct CommandLine {
 // the table goes to the default name of its format. Needs no heap.
 CommandLine parseCommandLine(std::span<char* const> arguments);
 
-extern const std::string_view usageText;
-
 }  // namespace gaussian_noise

@@ -148,13 +148,6 @@ template <int s>
 }
 #endif
 
-ExtendByGroups chooseExtendByGroups() noexcept {
-#if defined(__x86_64__)
-    if (cpu::avx2()) return extendByGroupsAvx2;
-#endif
-    return extendByGroupsPortable;
-}
-
 }  // namespace
 
 std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws) noexcept {
@@ -165,7 +158,11 @@ std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws) noexcept {
     std::array<std::uint32_t, reach + perCall> words;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     std::copy(words_.begin(), words_.end(), words.begin() + (reach - lag));
     for (unsigned j = reach - lag; j-- > 0;) words[j] = words[j + lag] - words[j + lag - tap];
-    static const ExtendByGroups extend = chooseExtendByGroups();
+#if defined(__x86_64__)
+    static const ExtendByGroups extend = cpu::avx2() ? extendByGroupsAvx2 : extendByGroupsPortable;
+#else
+    static const ExtendByGroups extend = extendByGroupsPortable;
+#endif
     std::size_t filled = 0;
     while (draws.size() - filled >= group) {
         const std::size_t count = std::min(perCall, (draws.size() - filled) / group * group);

@@ -17,10 +17,10 @@ namespace gaussian_noise {
 
 namespace {
 
+// The words of each lane's block, side by side.
+using Lanes = std::array<RandSequence::Block, scanLanes>;
 constexpr unsigned lag = RandSequence::lag;
 constexpr unsigned tap = RandSequence::tap;
-
-using Lanes = std::array<RandSequence::Block, scanLanes>;
 
 // Moves each lane's block of words on by `blocks` blocks; returns the
 // smallest word each lane passed.
@@ -42,7 +42,8 @@ std::array<std::uint32_t, scanLanes> advanceLanesPortable(Lanes& lanes, std::uin
 }
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] std::array<std::uint32_t, scanLanes> advanceLanesAvx2(Lanes& lanes, std::uint64_t blocks) noexcept {
+[[gnu::target("avx2")]] std::array<std::uint32_t, scanLanes> advanceLanesAvx2(Lanes& lanes,
+                                                                              std::uint64_t blocks) noexcept {
     // Word j of every lane in one register: words[j] holds r[b+j] of each.
     __m256i words[lag];  // NOLINT(cppcoreguidelines-avoid-c-arrays,cppcoreguidelines-pro-type-member-init): every word
                          // is set first
@@ -77,13 +78,6 @@ std::array<std::uint32_t, scanLanes> advanceLanesPortable(Lanes& lanes, std::uin
 }
 #endif
 
-AdvanceLanes chooseAdvanceLanes() noexcept {
-#if defined(__x86_64__)
-    if (cpu::avx2()) return advanceLanesAvx2;
-#endif
-    return advanceLanesPortable;
-}
-
 }  // namespace
 
 unsigned advanceSideBySide(std::span<RandSequence, scanLanes> sequences, std::uint64_t pairs) noexcept {
@@ -91,7 +85,11 @@ unsigned advanceSideBySide(std::span<RandSequence, scanLanes> sequences, std::ui
     for (std::size_t k = 0; k < lanes.size(); ++k) {
         lanes[k] = sequences[k].blockAtEnd();
     }
-    static const AdvanceLanes advance = chooseAdvanceLanes();
+#if defined(__x86_64__)
+    static const AdvanceLanes advance = cpu::avx2() ? advanceLanesAvx2 : advanceLanesPortable;
+#else
+    static const AdvanceLanes advance = advanceLanesPortable;
+#endif
     const std::array<std::uint32_t, scanLanes> least = advance(lanes, 2 * pairs / lag);
     unsigned mayHavePassed = 0;
     for (std::size_t k = 0; k < lanes.size(); ++k) {
@@ -109,7 +107,6 @@ std::uint64_t findThrownPair(RandSequence& sequence, std::uint64_t pairs) noexce
     }
     return pairs;
 }
-
 
 namespace {
 
@@ -214,8 +211,7 @@ constexpr std::uint64_t leastPairsPerThread = std::uint64_t{1} << 17;
 
 }  // namespace
 
-void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads,
-                       FoundPair found) {
+void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads, FoundPair found) {
     std::array<Stretch, maxThreads> stretches;
     std::array<pthread_t, maxThreads> ids{};
     std::array<bool, maxThreads> started{};

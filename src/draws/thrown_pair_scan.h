@@ -20,9 +20,8 @@ public:
     template <class Found>
     // NOLINTNEXTLINE(google-explicit-constructor): a lambda stands where a FoundPair is asked for
     FoundPair(const Found& found) noexcept  // cppcheck-suppress noExplicitConstructor
-        : context_(&found), call_([](const void* context, std::uint64_t pair) {
-              (*static_cast<const Found*>(context))(pair);
-          }) {}
+        : context_(&found),
+          call_([](const void* context, std::uint64_t pair) { (*static_cast<const Found*>(context))(pair); }) {}
     void operator()(std::uint64_t pair) const {
         if (call_ != nullptr) call_(context_, pair);
     }
@@ -36,8 +35,7 @@ private:
 // sequence after srand(seed), in order, scanned with up to `threads`
 // threads, each jumping to a range of its own. Needs no heap: a thread that
 // cannot start leaves its range to the calling thread.
-void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads,
-                       FoundPair found);
+void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads, FoundPair found);
 
 // The pair cell `cell` of a table is drawn from: the least P for which P
 // less the pairs thrown among pairs 0 .. P-1 is `cell`, handing `found` each

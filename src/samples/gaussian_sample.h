@@ -66,6 +66,19 @@ struct SampleMath {
 };
 inline constexpr SampleMath scalarMath{scalarLogf, scalarCosf, scalarSamples};
 
+// A draw of 0..2147483647 as a uniform value in [0, 1]: scaled in double
+// precision, rounded to single; a draw of 2147483647 gives exactly 1.
+constexpr float uniformOf(std::int32_t draw) noexcept {
+    constexpr double uniformScale = 1.0 / 2147483647.0;
+    return static_cast<float>(static_cast<double>(draw) * uniformScale);
+}
+
+// The angle of a second uniform value, multiplied in single precision.
+constexpr float angleOf(float u2) noexcept {
+    constexpr float tau = 6.2831855F;  // float nearest 2*pi
+    return tau * u2;
+}
+
 // Turns pairs of draws of 0..2147483647 into samples: pair i is draws[2i]
 // (the first) and draws[2i+1] (the second). A pair whose first draw is 0 is
 // thrown away and gives no sample; every other pair gives one, in order.
@@ -76,8 +89,6 @@ inline constexpr SampleMath scalarMath{scalarLogf, scalarCosf, scalarSamples};
 inline std::size_t samplesOfPairs(Distribution distribution, std::span<const std::int32_t> draws, float* samples,
                                   const SampleMath& math = scalarMath) noexcept {
     constexpr float epsilon = 1.17549435e-38F;  // smallest positive normal float, 2^-126
-    constexpr float tau = 6.2831855F;           // float nearest 2*pi
-    constexpr double uniformScale = 1.0 / 2147483647.0;
     std::size_t count = 0;
     for (std::size_t start = 0; start + 1 < draws.size(); start += 2 * maxMathBatch) {
         const std::size_t end = std::min(draws.size() - draws.size() % 2, start + 2 * maxMathBatch);
@@ -87,11 +98,11 @@ inline std::size_t samplesOfPairs(Distribution distribution, std::span<const std
         std::array<float, maxMathBatch> thetas;  // NOLINT(cppcoreguidelines-pro-type-member-init)
         std::size_t kept = 0;
         for (std::size_t pair = start; pair < end; pair += 2) {
-            const auto u1 = static_cast<float>(static_cast<double>(draws[pair]) * uniformScale);
-            const auto u2 = static_cast<float>(static_cast<double>(draws[pair + 1]) * uniformScale);
+            const float u1 = uniformOf(draws[pair]);
+            const float u2 = uniformOf(draws[pair + 1]);
             if (u1 <= epsilon) continue;  // only a first draw of 0 lands here
             u1s[kept] = u1;
-            thetas[kept] = tau * u2;
+            thetas[kept] = angleOf(u2);
             ++kept;
         }
         std::array<float, maxMathBatch> logarithms;  // NOLINT(cppcoreguidelines-pro-type-member-init)

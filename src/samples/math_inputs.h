@@ -6,23 +6,23 @@
 
 #include <cstdint>
 
+#include "samples/gaussian_sample.h"
+
 namespace gaussian_noise {
 
 // Calls logInput(u1) once for each distinct u1 and cosInput(theta) once for
 // each distinct theta, in increasing order.
 template <class LogInput, class CosInput>
 void forEachMathInput(LogInput&& logInput, CosInput&& cosInput) {
-    constexpr float tau = 6.2831855F;  // as the generator's
-    constexpr double uniformScale = 1.0 / 2147483647.0;
     // u and theta grow with the draw: comparing with the last one skips repeats.
     float lastU = -1.0F;
     float lastTheta = -1.0F;
     for (std::int64_t draw = 0; draw <= 2147483647; ++draw) {
-        const auto u = static_cast<float>(static_cast<double>(draw) * uniformScale);
+        const float u = uniformOf(static_cast<std::int32_t>(draw));
         if (u == lastU) continue;
         lastU = u;
         if (draw != 0) logInput(u);
-        const float theta = tau * u;
+        const float theta = angleOf(u);
         if (theta == lastTheta) continue;
         lastTheta = theta;
         cosInput(theta);

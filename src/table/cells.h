@@ -10,8 +10,8 @@
 #include <limits>
 #include <span>
 
-#include "samples/gaussian_sample.h"
 #include "cli/run_settings.h"
+#include "samples/gaussian_sample.h"
 
 namespace gaussian_noise {
 
@@ -34,7 +34,7 @@ struct Table {
     SampleMath math = scalarMath;  // the logf and cosf the samples are computed with
     CellFormat format;
     std::int64_t samplesPerRun = 1;  // cells a row, more than 0
-    std::int64_t cells = 0;          // in the whole table
+    std::int64_t cells = 0;          // the run writes: the whole table's, a part's or a range's
 };
 
 // The room `cells` cells need in writeCells, their line feeds included.

@@ -11,8 +11,8 @@
 #include <span>
 #include <string_view>
 
-#include "draws/rand_sequence.h"
 #include "cli/run_settings.h"
+#include "draws/rand_sequence.h"
 #include "io/progress.h"
 
 namespace gaussian_noise {

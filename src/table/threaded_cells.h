@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "table/cells.h"
 #include "io/output.h"
+#include "table/cells.h"
 
 namespace gaussian_noise {
 

@@ -1,18 +1,15 @@
-#include "text/number_text.h"
-
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 
+#include "text/digits.h"
+#include "text/number_text.h"
 #include "text/number_text_variants.h"
 
 namespace gaussian_noise {
 namespace {
-
-__extension__ using uint128 = unsigned __int128;
 
 constexpr int maxPowerOfFive = 52;
 constexpr std::array<uint128, maxPowerOfFive + 1> makePowersOfFive() {
@@ -120,14 +117,9 @@ constexpr int decimalExponent(std::uint64_t m, int b) {
     return binade.k + (m >= binade.nextPowerFrom ? 1 : 0);
 }
 
-constexpr char digitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 std::uint64_t pair(std::uint32_t value) {
     std::uint16_t text = 0;
-    std::memcpy(&text, digitPairs + std::size_t{2} * value, 2);
+    std::memcpy(&text, digitPairs.data() + std::size_t{2} * value, 2);
     return text;
 }
 
@@ -197,7 +189,7 @@ constexpr std::array<FixedLayout, 10> makeFixedLayouts() {
             layout = {integer, std::uint64_t{'.'} << (8 * (k + 1)), ~integer << 8, 0, 0, {}};
         }
         for (int digits = 1; digits <= 6; ++digits) {
-            const int size = k < 0 ? 1 - k + digits : (digits > k + 1 ? digits + 1 : k + 1);
+            const int size = fixedLength(k, digits);
             layout.sizes[static_cast<std::size_t>(digits)] = static_cast<std::uint8_t>(size);
         }
     }
@@ -300,10 +292,6 @@ char* writeGeneral(char* out, float value) noexcept {
         }
     }
     return writeOtherMagnitude(out, bits);
-}
-
-char* writeDecimal(char* out, std::int32_t value) noexcept {
-    return std::to_chars(out, out + maxDecimalLength, value).ptr;
 }
 
 }  // namespace gaussian_noise

@@ -26,6 +26,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/digits.h"
+#include "text/digits_avx2.h"
 #include "text/number_text.h"
 
 namespace gaussian_noise {
@@ -73,7 +75,7 @@ constexpr Layouts makeLayouts() {
             for (unsigned zeros = 0; zeros < 64; ++zeros) {
                 int digits = 6;
                 while (digits > 1 && ((zeros >> (digits - 1)) & 1) != 0) --digits;
-                const int unsignedSize = k < 0 ? 1 - k + digits : (digits > k + 1 ? digits + 1 : k + 1);
+                const int unsignedSize = fixedLength(k, digits);
                 layouts.lengths[layout][zeros] = static_cast<std::uint8_t>(negative + unsignedSize);
             }
         }
@@ -98,21 +100,10 @@ struct Thresholds {
 
 // Per 64-bit lane: `scaled` holds 2^52 + n, n of six digits, so its low 32
 // bits are n. Returns the digits of n as text, first digit in the lowest
-// byte, then '.' and a zero byte. Two digits at a time from the top: t holds
-// the digits not yet taken as a binary fraction of 2^32 (exact below 10^6).
+// byte, then '.' and a zero byte (pairText writes "00" there).
 [[gnu::target("avx2")]] __m256i digitText(__m256d scaled) {
-    const __m256i hundred = _mm256_set1_epi64x(100);
-    __m256i t = _mm256_mul_epu32(_mm256_castpd_si256(scaled), _mm256_set1_epi64x(429497));  // about 2^32 / 10^4
-    const __m256i first = _mm256_srli_epi64(t, 32);                                         // in 16-bit word 0
-    t = _mm256_mul_epu32(t, hundred);                 // multiplies the low 32 bits only
-    const __m256i second = _mm256_srli_epi64(t, 16);  // word 1
-    t = _mm256_mul_epu32(t, hundred);                 // word 2
-    const __m256i pairs = _mm256_blend_epi16(_mm256_blend_epi16(first, second, 0b0010'0010), t, 0b0100'0100);
-    // Each 16-bit pair p < 100 becomes the bytes p / 10, p % 10.
-    const __m256i tens = _mm256_mulhi_epu16(pairs, _mm256_set1_epi16(6554));  // (p * 6554) >> 16 = p / 10
-    const __m256i units = _mm256_sub_epi16(pairs, _mm256_mullo_epi16(tens, _mm256_set1_epi16(10)));
-    const __m256i values = _mm256_or_si256(tens, _mm256_slli_epi16(units, 8));
-    return _mm256_add_epi8(values, _mm256_set1_epi64x(0x00'2E'30'30'30'30'30'30));  // "000000." and 0
+    const __m256i text = pairText(pairsOf(_mm256_castpd_si256(scaled), true));
+    return _mm256_xor_si256(text, _mm256_set1_epi64x(std::int64_t{'0' ^ 0} << 56 | std::int64_t{'0' ^ '.'} << 48));
 }
 
 // What the cells of eight samples need: per cell its source bytes (the

@@ -1,26 +1,21 @@
 // Number text of the table and the echo, written into a caller's buffer:
-// six significant digits as printf writes them, the shortest text that reads
-// back exactly, and plain decimal integers.
+// six significant digits as printf writes them, and the shortest text that
+// reads back exactly.
 #pragma once
 
-#include <cstdint>
 #include <span>
 
 namespace gaussian_noise {
 
-// The longest text writeGeneral produces, "-1.17549e-38" or "-0.000123457".
-inline constexpr int maxGeneralLength = 12;
 // The room writeGeneral needs after `out`: it stores whole 8-byte words, so
 // bytes past the returned end may be overwritten with scratch.
 inline constexpr int generalRoom = 16;
-// The longest text writeDecimal produces, "-2147483648".
-inline constexpr int maxDecimalLength = 11;
 
 // Writes `value`, widened to double, exactly as printf("%g") does: six
 // significant digits rounded to nearest with exact ties to even, fixed
 // notation for decimal exponents -4 to 5 and exponent notation otherwise,
 // trailing zeros removed, and "inf", "-inf", "nan", "-nan", "-0".
-// Returns the end of the text, at most maxGeneralLength characters on.
+// Returns the end of the text, at most 12 characters on ("-1.17549e-38").
 char* writeGeneral(char* out, float value) noexcept;
 
 // Writes each sample's writeGeneral text followed by a comma, the cells of
@@ -45,8 +40,5 @@ char* writeShortest(char* out, float value) noexcept;
 // at a time with vector instructions where the processor has them, with
 // the same text.
 char* writeShortestCells(char* out, std::span<const float> samples) noexcept;
-
-// Writes `value` in plain decimal; returns the end of the text.
-char* writeDecimal(char* out, std::int32_t value) noexcept;
 
 }  // namespace gaussian_noise

@@ -1,11 +1,12 @@
 // writeGeneralCells and writeShortestCells, and the one place that picks
 // how they run on this processor.
+#include "text/number_text_variants.h"
+
 #include <array>
 #include <span>
 
 #include "cpu.h"
 #include "text/number_text.h"
-#include "text/number_text_variants.h"
 
 namespace gaussian_noise {
 namespace {
@@ -47,25 +48,23 @@ const CellWriterVariant& chooseVariant(std::span<const CellWriterVariant> list) 
     return *chosen;
 }
 
+// The variant of `list` this processor uses, chosen at first use.
+template <const auto& list>
+const CellWriterVariant& chosenOf() {
+    static const CellWriterVariant& chosen = chooseVariant(list);
+    return chosen;
+}
+
 }  // namespace
 
 std::span<const CellWriterVariant> cellWriterVariants() { return variants; }
-
-const CellWriterVariant& chosenCellWriterVariant() {
-    static const CellWriterVariant& chosen = chooseVariant(variants);
-    return chosen;
-}
+const CellWriterVariant& chosenCellWriterVariant() { return chosenOf<variants>(); }
+std::span<const CellWriterVariant> shortestCellWriterVariants() { return shortestVariants; }
+const CellWriterVariant& chosenShortestCellWriterVariant() { return chosenOf<shortestVariants>(); }
 
 char* writeGeneralCells(char* out, std::span<const float> samples) noexcept {
     static const auto write = chosenCellWriterVariant().write;
     return write(out, samples);
-}
-
-std::span<const CellWriterVariant> shortestCellWriterVariants() { return shortestVariants; }
-
-const CellWriterVariant& chosenShortestCellWriterVariant() {
-    static const CellWriterVariant& chosen = chooseVariant(shortestVariants);
-    return chosen;
 }
 
 char* writeShortestCells(char* out, std::span<const float> samples) noexcept {

@@ -22,12 +22,11 @@
 #include <cstring>
 #include <string_view>
 
+#include "text/digits.h"
 #include "text/number_text.h"
 
 namespace gaussian_noise {
 namespace {
-
-__extension__ using uint128 = unsigned __int128;
 
 // floor(log10(2^q)), floor(log10(3/4 * 2^q)) and floor(log2(10^e)) for the
 // exponents a float needs, by fixed-point multiplication.
@@ -204,16 +203,6 @@ inline int digitCount(std::uint64_t n) {
     return count;
 }
 
-// "00" to "99".
-constexpr std::array<char, 200> digitPairs = [] {
-    std::array<char, 200> pairs{};
-    for (std::size_t i = 0; i < 100; ++i) {
-        pairs[2 * i] = static_cast<char>('0' + i / 10);
-        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-    }
-    return pairs;
-}();
-
 // Writes the last `count` digits of n so that they end at `end`, two at a time.
 inline void writeDigits(char* end, std::uint64_t n, int count) {
     for (; count >= 2; count -= 2) {
@@ -256,14 +245,14 @@ char* writeShortest(char* out, float value) noexcept {
     // Fixed notation is taken where it is no longer: a whole number is
     // written exactly (the fixed text of that length nearest the value),
     // a fraction with the digits after "0." or around the point.
-    const int exponentLength = count + (count > 1 ? 1 : 0) + 4;
+    const int exponentNotation = exponentLength(count);
     if (decimal.exponent >= 0) {
         // Below 10^16 the whole number fits in 64 bits; above, it is longer.
         if (scientific < 16) {
             const std::uint64_t whole =
                 q >= 0 ? std::uint64_t{c} << static_cast<unsigned>(q) : c >> static_cast<unsigned>(-q);
             const int wholeCount = digitCount(whole);
-            if (wholeCount <= exponentLength) {
+            if (wholeCount <= exponentNotation) {
                 writeDigits(out + wholeCount, whole, wholeCount);
                 return out + wholeCount;
             }
@@ -275,7 +264,7 @@ char* writeShortest(char* out, float value) noexcept {
         std::memmove(out + before + 1, out + before, static_cast<std::size_t>(count - before));
         out[before] = '.';
         return out + count + 1;
-    } else if (1 + count - scientific <= exponentLength) {
+    } else if (fixedLength(scientific, count) <= exponentNotation) {
         // 0.000ddd
         const int zeros = -scientific - 1;
         constexpr std::string_view leading = "0.0000";  // at most four zeros: below 1e-4 the exponent is shorter

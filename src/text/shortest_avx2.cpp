@@ -23,6 +23,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "text/digits.h"
+#include "text/digits_avx2.h"
 #include "text/number_text.h"
 
 namespace gaussian_noise {
@@ -63,12 +65,9 @@ constexpr std::array<Layout, 2 * exponentCount * digitCounts> makeLayouts() {
     for (int negative = 0; negative <= 1; ++negative) {
         for (int exponent = leastExponent; exponent <= greatestExponent; ++exponent) {
             for (int significant = 1; significant <= static_cast<int>(digitCounts); ++significant) {
-                const int fixedLength = exponent >= 0 ? (significant > exponent + 1 ? significant + 1 : exponent + 1)
-                                                      : 1 + significant - exponent;
-                const int exponentLength = significant + (significant > 1 ? 1 : 0) + 4;  // d.ddde+XX
                 Layout& layout = layouts[layoutIndex(negative, exponent, significant)];
                 layout.shuffle.fill(noByte);
-                if (fixedLength > exponentLength) continue;
+                if (fixedLength(exponent, significant) > exponentLength(significant)) continue;
                 std::size_t at = 0;
                 if (negative != 0) layout.shuffle[at++] = minusByte;
                 if (exponent < 0) {
@@ -106,28 +105,6 @@ struct IntegerBounds {
 // Whether the integer d lies within the bounds.
 [[gnu::target("avx2")]] inline __m256d inside(__m256d d, const IntegerBounds& bounds) noexcept {
     return _mm256_and_pd(_mm256_cmp_pd(d, bounds.least, _CMP_GE_OQ), _mm256_cmp_pd(d, bounds.greatest, _CMP_LE_OQ));
-}
-
-// Per 64-bit lane, n = 2^52 + m with m < 10^4 in the low 32 bits: the
-// 16-bit words 0 and 1 hold m / 100 and m % 100. And with m < 10^6: words 0,
-// 1 and 2 hold its three pairs of digits. Each pair from the top of a binary
-// fraction of 2^32 (exact below 10^6).
-[[gnu::target("avx2")]] inline __m256i pairsOf(__m256i n, bool three) noexcept {
-    const __m256i hundred = _mm256_set1_epi64x(100);
-    __m256i t = _mm256_mul_epu32(n, _mm256_set1_epi64x(three ? 429497 : 42949673));  // 2^32 / 10^4, / 10^2
-    const __m256i first = _mm256_srli_epi64(t, 32);
-    t = _mm256_mul_epu32(t, hundred);
-    const __m256i second = _mm256_srli_epi64(t, 16);
-    if (!three) return _mm256_blend_epi16(first, second, 0b0010'0010);
-    t = _mm256_mul_epu32(t, hundred);
-    return _mm256_blend_epi16(_mm256_blend_epi16(first, second, 0b0010'0010), t, 0b0100'0100);
-}
-
-// Each 16-bit pair p < 100 of a lane as the bytes of p / 10 and p % 10, in ASCII.
-[[gnu::target("avx2")]] inline __m256i pairText(__m256i pairs) noexcept {
-    const __m256i tens = _mm256_mulhi_epu16(pairs, _mm256_set1_epi16(6554));
-    const __m256i units = _mm256_sub_epi16(pairs, _mm256_mullo_epi16(tens, _mm256_set1_epi16(10)));
-    return _mm256_add_epi8(_mm256_or_si256(tens, _mm256_slli_epi16(units, 8)), _mm256_set1_epi8('0'));
 }
 
 // The source bytes of four cells, two to a register: for each lane's

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "expected_table.h"
-#include "samples/math_checkpoints.h"
 #include "run_tool.h"
+#include "samples/math_checkpoints.h"
 
 namespace gaussian_noise::testing {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "samples/gaussian_sample.h"
 #include "run_tool.h"
+#include "samples/gaussian_sample.h"
 
 namespace gaussian_noise::testing {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "expected_table.h"
 #include "draws/rand_sequence.h"
+#include "expected_table.h"
 #include "samples/math_choice.h"
 
 namespace gaussian_noise::testing {

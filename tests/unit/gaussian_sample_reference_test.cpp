@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "samples/gaussian_sample.h"
 #include "reference_noise.h"
+#include "samples/gaussian_sample.h"
 
 namespace gaussian_noise {
 namespace {

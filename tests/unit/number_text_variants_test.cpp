@@ -62,7 +62,6 @@ std::string referenceCells(const Writer& writer, std::span<const float> values) 
     return text;
 }
 
-
 // The values written in calls of changing lengths, so that groups of
 // vector lanes start anywhere and some calls end in a part group.
 std::string variantCells(const Writer& writer, std::span<const float> values) {

@@ -1,5 +1,7 @@
 // The progress report's text: the share it shows, its fit to a terminal,
 // and what it counts.
+#include "io/progress.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -11,7 +13,6 @@
 #include <string>
 
 #include "io/output.h"
-#include "io/progress.h"
 #include "table/table_writer.h"
 
 namespace gaussian_noise {

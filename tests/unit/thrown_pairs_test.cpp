@@ -1,8 +1,6 @@
 // The scan for pairs thrown away (a first draw of 0), against the draws of
 // the C library's rand() itself: the pair by pair and group by group search,
 // the eight sequences side by side, and the count over threads.
-#include "draws/thrown_pair_scan.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "draws/rand_sequence.h"
+#include "draws/thrown_pair_scan.h"
 
 namespace gaussian_noise {
 namespace {
@@ -91,7 +90,8 @@ TEST(ThrownPairs, CountedOverThreadsAndLanesAsRandDrawsThem) {
              {Range{0, pairsKnown}, Range{0, thrown}, Range{0, thrown + 1}, Range{thrown, thrown + 1},
               Range{1, 300'000}, Range{17, pairsKnown}, Range{thrown + 1, pairsKnown}}) {
             std::vector<std::uint64_t> found;
-            forEachThrownPair(seed, range.first, range.end, threads, [&](std::uint64_t pair) { found.push_back(pair); });
+            forEachThrownPair(seed, range.first, range.end, threads,
+                              [&](std::uint64_t pair) { found.push_back(pair); });
             EXPECT_EQ(found.size(), randThrown(range.first, range.end))
                 << range.first << " to " << range.end << ", " << threads << " threads";
         }

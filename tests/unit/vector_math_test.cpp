@@ -3,8 +3,6 @@
 // 65,030,897 cosines), for each variant built in (skipped, with the reason,
 // where the processor cannot run it), in batches of
 // every size up to the largest so that the padded last group is covered too.
-#include "samples/math_choice.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "samples/math_checkpoints.h"
+#include "samples/math_choice.h"
 #include "samples/math_inputs.h"
 
 namespace gaussian_noise {
