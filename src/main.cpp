@@ -9,7 +9,6 @@
 // can report even where none is to be had.
 #include <unistd.h>
 
-#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -26,7 +25,6 @@
 #include "io/output.h"
 #include "io/progress.h"
 #include "table/table_writer.h"
-#include "text/number_text.h"
 
 namespace {
 
@@ -117,68 +115,13 @@ int writeMessage(int fd, std::string_view text) {
     return EXIT_SUCCESS;
 }
 
-// `value` in the number text of the echo, appended to `text`.
-Message& appendGeneral(Message& text, float value) noexcept {
-    std::array<char, generalRoom> number{};
-    return text += std::string_view(number.data(), writeGeneral(number.data(), value));
-}
-
-// Each value that was not wholly a number, and what it was read as.
-void warnOfNotNumbers(const CommandLine& line) {
-    const RunSettings& settings = line.settings;
-    for (std::size_t i = 0; i < line.values.size(); ++i) {
-        if ((line.notNumbers >> i & 1U) == 0) continue;
-        Message warning(valueNames[i]);
-        warning += " ";
-        warning.quote(line.values[i]) += i < 2 ? " is not a number" : " is not a whole number";
-        warning += "; read as ";
-        switch (i) {
-            case 0:
-                appendGeneral(warning, settings.mean);
-                break;
-            case 1:
-                appendGeneral(warning, settings.variance);
-                break;
-            case 2:
-                warning.number(settings.runs);
-                break;
-            default:
-                warning.number(settings.samplesPerRun);
-        }
-        warn(warning);
-    }
-}
-
 Message echoText(const RunSettings& settings) {
     Message echo("Desired Mean: ");
-    appendGeneral(echo, settings.mean) += "\nDesired Variance: ";
-    appendGeneral(echo, settings.variance) += "\nDesired number of runs: ";
+    echo.general(settings.mean) += "\nDesired Variance: ";
+    echo.general(settings.variance) += "\nDesired number of runs: ";
     echo.number(settings.runs) += "\nDesired number of samples per run: ";
     echo.number(settings.samplesPerRun) += "\n";
     return echo;
-}
-
-// Opens the output, hands it to `write` (false after a failed write, whose
-// error the writer keeps) and closes it, reporting any failure with the
-// output's name.
-template <class Write>
-int throughOutput(std::string_view name, Write write) {
-    Output output(name);
-    if (output.fd() < 0) {
-        reportSystemError("cannot open", output.name(), output.openError());
-        return exitFailure;
-    }
-    static std::array<char, std::size_t{1} << 20> buffer;
-    BlockWriter out(output.fd(), buffer);
-    if (!write(out, output.fd())) {
-        reportSystemError("cannot write", output.name(), out.error());
-        return exitFailure;
-    }
-    if (const int error = output.close(); error != 0) {
-        reportSystemError("cannot close", output.name(), error);
-        return exitFailure;
-    }
-    return EXIT_SUCCESS;
 }
 
 // Writes the list of the pairs the whole table throws away to the output.
@@ -187,9 +130,10 @@ int writeThrownPairs(const RunSettings& settings, std::uint32_t seed) {
         report("rand() here is not the C library sequence the tool can scan; no list of thrown pairs");
         return exitFailure;
     }
-    return throughOutput(settings.output, [&](BlockWriter& out, int) {
+    const auto write = [&](BlockWriter& out, int) {
         return writeThrownPairList(out, seed, tableCellCount(settings), drawingThreads(settings));
-    });
+    };
+    return writeToOutput(settings.output, write) ? EXIT_SUCCESS : exitFailure;
 }
 
 // Writes the table to the output.
@@ -198,13 +142,14 @@ int writeOutput(const RunSettings& settings, std::uint32_t seed) {
     // list that does not fit leaves the file as it was.
     const std::optional<std::uint64_t> firstPair = firstPairOf(settings, seed);
     if (!firstPair) return exitFailure;
-    return throughOutput(settings.output, [&](BlockWriter& out, int fd) {
+    const auto write = [&](BlockWriter& out, int fd) {
         std::optional<Progress> progress;
         if (settings.progress) progress.emplace(STDERR_FILENO, runCellCount(settings), fd);
         if (writeTable(out, settings, seed, *firstPair, progress ? &*progress : nullptr)) return true;
         if (progress) progress->interrupt();  // so that the message starts a line of its own
         return false;
-    });
+    };
+    return writeToOutput(settings.output, write) ? EXIT_SUCCESS : exitFailure;
 }
 
 int run(std::span<char* const> arguments) {

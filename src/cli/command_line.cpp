@@ -406,4 +406,29 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
     return line;
 }
 
+void warnOfNotNumbers(const CommandLine& line) noexcept {
+    const RunSettings& settings = line.settings;
+    for (std::size_t i = 0; i < line.values.size(); ++i) {
+        if ((line.notNumbers >> i & 1U) == 0) continue;
+        Message warning(valueNames[i]);
+        warning += " ";
+        warning.quote(line.values[i]) += i < 2 ? " is not a number" : " is not a whole number";
+        warning += "; read as ";
+        switch (i) {
+            case 0:
+                warning.general(settings.mean);
+                break;
+            case 1:
+                warning.general(settings.variance);
+                break;
+            case 2:
+                warning.number(settings.runs);
+                break;
+            default:
+                warning.number(settings.samplesPerRun);
+        }
+        warn(warning);
+    }
+}
+
 }  // namespace gaussian_noise

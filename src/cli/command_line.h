@@ -41,4 +41,8 @@ struct CommandLine {
 // the table goes to the default name of its format. Needs no heap.
 CommandLine parseCommandLine(std::span<char* const> arguments);
 
+// Warns on standard error of each value that was not wholly a number, and
+// what it was read as.
+void warnOfNotNumbers(const CommandLine& line) noexcept;
+
 }  // namespace gaussian_noise

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "io/output.h"
+#include "text/number_text.h"
 
 namespace gaussian_noise {
 
@@ -74,6 +75,12 @@ Message& Message::number(long long value) noexcept {
     std::array<char, 24> digits{};
     const auto [end, error] = std::to_chars(digits.begin(), digits.end(), value);
     return *this += std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
+}
+
+Message& Message::general(float value) noexcept {
+    std::array<char, generalRoom> digits{};
+    return *this += std::string_view(digits.data(),
+                                     static_cast<std::size_t>(writeGeneral(digits.data(), value) - digits.data()));
 }
 
 namespace {

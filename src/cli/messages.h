@@ -28,6 +28,8 @@ public:
     // shows exactly what was given and stays on one line.
     Message& quote(std::string_view text) noexcept;
     Message& number(long long value) noexcept;
+    // `value` as the echo writes it: six significant digits, as printf's %g.
+    Message& general(float value) noexcept;
 
     [[nodiscard]] std::string_view text() const noexcept { return {text_.data(), size_}; }
     [[nodiscard]] bool empty() const noexcept { return size_ == 0; }

@@ -9,27 +9,12 @@
 #include <span>
 
 #include "draws/rand_sequence.h"
+#include "function_ref.h"
 
 namespace gaussian_noise {
 
-// What a scan hands each thrown pair it finds to: any callable of one pair
-// index that outlives the call it is given to. Empty, it takes nothing.
-class FoundPair {
-public:
-    FoundPair() = default;
-    template <class Found>
-    // NOLINTNEXTLINE(google-explicit-constructor): a lambda stands where a FoundPair is asked for
-    FoundPair(const Found& found) noexcept  // cppcheck-suppress noExplicitConstructor
-        : context_(&found),
-          call_([](const void* context, std::uint64_t pair) { (*static_cast<const Found*>(context))(pair); }) {}
-    void operator()(std::uint64_t pair) const {
-        if (call_ != nullptr) call_(context_, pair);
-    }
-
-private:
-    const void* context_ = nullptr;
-    void (*call_)(const void*, std::uint64_t) = nullptr;
-};
+// What a scan hands each thrown pair it finds to.
+using FoundPair = FunctionRef<void(std::uint64_t)>;
 
 // Hands `found` each pair thrown away among pairs `first` .. `end`-1 of the
 // sequence after srand(seed), in order, scanned with up to `threads`

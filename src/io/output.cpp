@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstddef>
 
 namespace gaussian_noise {
 namespace {
@@ -90,6 +92,25 @@ bool BlockWriter::writeThrough(std::string_view text) noexcept {
     error_ = writeAll(fd_, text);
     if (error_ == 0) written_ += text.size();
     return error_ == 0;
+}
+
+bool writeToOutput(std::string_view name, FunctionRef<bool(BlockWriter&, int)> write) {
+    Output output(name);
+    if (output.fd() < 0) {
+        reportSystemError("cannot open", output.name(), output.openError());
+        return false;
+    }
+    static std::array<char, std::size_t{1} << 20> buffer;
+    BlockWriter out(output.fd(), buffer);
+    if (!write(out, output.fd())) {
+        reportSystemError("cannot write", output.name(), out.error());
+        return false;
+    }
+    if (const int error = output.close(); error != 0) {
+        reportSystemError("cannot close", output.name(), error);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace gaussian_noise

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "cli/messages.h"
+#include "function_ref.h"
 
 namespace gaussian_noise {
 
@@ -94,5 +95,14 @@ private:
     char* end_;
     char* limit_;
 };
+
+// The output's whole life: opens the output `name` names (as Output does),
+// hands it to `write` with a 1 MiB buffer, and closes it. `write` gets the
+// writer and the output's descriptor, writes and flushes, and returns false
+// after a failed write, whose errno the writer keeps. Every failure, of the
+// open, a write or the close, is reported on standard error with the
+// output's name and the system's reason. Returns whether all went well.
+// One output at a time: the buffer is the process's.
+bool writeToOutput(std::string_view name, FunctionRef<bool(BlockWriter&, int)> write);
 
 }  // namespace gaussian_noise
