@@ -9,6 +9,7 @@
 // can report even where none is to be had.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -130,8 +131,19 @@ int writeThrownPairs(const RunSettings& settings, std::uint32_t seed) {
         report("rand() here is not the C library sequence the tool can scan; no list of thrown pairs");
         return exitFailure;
     }
-    const auto write = [&](BlockWriter& out, int) {
-        return writeThrownPairList(out, seed, tableCellCount(settings), drawingThreads(settings));
+    const std::int64_t cells = tableCellCount(settings);
+    const auto write = [&](BlockWriter& out, int fd) {
+        std::optional<Progress> progress;
+        if (settings.progress) progress.emplace(STDERR_FILENO, cells, fd, -1.0, "scanning");
+        const auto scanned = [&](std::int64_t passed) {
+            if (progress) progress->update(passed, out.written());
+        };
+        if (writeThrownPairList(out, seed, cells, drawingThreads(settings), scanned)) {
+            if (progress) progress->finish(cells, out.written());
+            return true;
+        }
+        if (progress) progress->interrupt();
+        return false;
     };
     return writeToOutput(settings.output, write) ? EXIT_SUCCESS : exitFailure;
 }
@@ -190,6 +202,9 @@ int run(std::span<char* const> arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file that reaches the size limit is a write that fails (EFBIG), and
+    // is reported as one, not a signal that ends the run without a word.
+    (void)std::signal(SIGXFSZ, SIG_IGN);
     // Memory that cannot be had where the tool has no other way on ends the
     // run with a message, never with an abort.
     try {

@@ -123,9 +123,26 @@ mutant full chunk-write-failure-ignored $t \
 mutant quick no-thread-ends-the-run $t 'if (running.started() == 0) return {};' 'if (running.started() == 0) std::abort();'
 
 # --- parts and ranges of a table, src/draws/thrown_pair_scan.cpp
-mutant quick thrown-pairs-before-a-part-not-counted src/draws/thrown_pair_scan.cpp '        pair += thrown;' '        pair += 0;'
+mutant quick thrown-pairs-before-a-part-not-counted src/draws/thrown_pair_scan.cpp \
+  'pair = static_cast<std::uint64_t>(cell) + thrown;' 'pair = static_cast<std::uint64_t>(cell);'
 mutant full lanes-never-report-a-thrown-pair src/draws/thrown_pair_scan.cpp 'if (least[k] >> 1U == 0) mayHavePassed' \
   'if (false) mayHavePassed'
+mutant full full-range-not-scanned-on src/draws/thrown_pair_scan.cpp '    if (range.reached == range.end) return;' '    return;'
+mutant full lane-window-rescanned-one-pair-short src/draws/thrown_pair_scan.cpp \
+  'range.first + at + lanePairsPerLook, stretch.capacity' 'range.first + at + lanePairsPerLook - 1, stretch.capacity'
+mutant full list-without-closing-line src/draws/thrown_pair_list.cpp \
+  'return written && out.writeThrough(closingLine(count, digest.value()).text()) && out.flush();' \
+  'return written && out.flush();'
+mutant full list-digest-not-checked src/draws/thrown_pair_list.cpp 'if (digest != digest_.value()) {' 'if (false) {'
+mutant full rows-ending-at-the-last-row-refused src/cli/command_line.cpp \
+  'if (rows.first > runs || rows.last > runs) {' 'if (rows.first > runs || rows.last >= runs) {'
+mutant full rows-last-of-zero-read-as-the-end src/cli/command_line.cpp \
+  '(!lastText.empty() && *last < *first)' '(*last != 0 && *last < *first)'
+mutant full text-ignores-the-rounding-mode src/text/number_text_variants.cpp \
+  'std::fegetround() == FE_TONEAREST ? chooseVariant(list) : library' 'chooseVariant(list)'
+mutant full file-size-limit-a-signal src/main.cpp '(void)std::signal(SIGXFSZ, SIG_IGN);' ''
+mutant full progress-killed-by-a-closed-pipe src/io/progress.cpp \
+  '(void)writeAllNoSignal(fd_, std::string_view(output' '(void)writeAll(fd_, std::string_view(output'
 mutant full part-without-the-line-feed-before-it src/table/table_writer.cpp '!out.writeThrough("\n")) {' \
   '!out.writeThrough("")) {'
 
@@ -150,6 +167,10 @@ equivalent cosf-lanes-reduced-without-a-fused-multiply-add $l \
   'below 2 pi the quadrant is at most 4, and x - n pi/2 rounded once or twice gives the same float on every reachable input'
 mutant full last-group-not-computed $l '_mm_storeu_ps(group.data(), function(_mm_loadu_ps(group.data())));' ''
 mutant full checkpoints-not-compared $v 'if (std::bit_cast<std::uint32_t>(out[i]) != std::bit_cast<std::uint32_t>(scalar(in[i]))) return false;' ''
+mutant full guard-reference-in-double $v 'float libraryLogf(float x) { return logf(x); }' \
+  'float libraryLogf(float x) { return static_cast<float>(std::log(static_cast<double>(x))); }'
+mutant full cosf-lanes-checked-on-logf-checkpoints $v 'sameBitsOn(math.cos, cos, cosfCheckpoints)' \
+  'sameBitsOn(math.cos, cos, logfCheckpoints)'
 mutant full replaced-cosf-not-noticed $v 'libraryOwn("libm.so.6", "cosf", cosf)' 'true'
 equivalent rounding-mode-not-checked $v 'if (std::fegetround() != FE_TONEAREST) return false;' '' \
   'the lanes do the C library'"'"'s own operations and so round as it does in every mode; where it special-cases a mode (logf(1) rounding downward), x = 1 is a checkpoint'

@@ -85,8 +85,10 @@ std::optional<Rows> readRows(std::string_view text) {
     constexpr std::uint32_t largest = std::numeric_limits<std::int32_t>::max();
     const std::optional<std::uint32_t> first = readWholeNumber(text.substr(0, dash), largest);
     const std::string_view lastText = text.substr(dash + 1);
+    // An empty LAST is the table's end (0 until the table is known); a
+    // LAST written as 0 is no row at all.
     const std::optional<std::uint32_t> last = lastText.empty() ? 0 : readWholeNumber(lastText, largest);
-    if (!first || !last || *first < 1 || (*last != 0 && *last < *first)) return std::nullopt;
+    if (!first || !last || *first < 1 || (!lastText.empty() && *last < *first)) return std::nullopt;
     Rows rows;
     rows.kind = Rows::Kind::range;
     rows.first = *first;
@@ -94,18 +96,30 @@ std::optional<Rows> readRows(std::string_view text) {
     return rows;
 }
 
-// Whether the options that need --seed have it; false with `error` saying
-// why where one does not.
-bool seededWhereNeeded(const RunSettings& settings, Message& error) {
+// Whether the options given fit together: those that need --seed have it,
+// and --list-thrown-pairs, which writes a list of the whole table and no
+// table, comes with no option about the rows or the table's text. False
+// with `error` saying why where they do not.
+bool optionsFitTogether(const RunSettings& settings, Message& error) {
     if (settings.rows.kind == Rows::Kind::part && !settings.seed) {
         error = "option '--part' needs '--seed': parts drawn at different seconds would not fit together";
         return false;
     }
-    if (settings.listThrownPairs && !settings.seed) {
+    if (!settings.listThrownPairs) return true;
+    if (!settings.seed) {
         error = "option '--list-thrown-pairs' needs '--seed': the list is of one seed's table";
         return false;
     }
-    return true;
+    std::string_view other;
+    if (settings.rows.kind == Rows::Kind::part) other = "--part";
+    if (settings.rows.kind == Rows::Kind::range) other = "--rows";
+    if (!settings.thrownPairs.empty()) other = "--thrown-pairs";
+    if (settings.format != TableFormat::csv) other = "--format";
+    if (settings.cellText != CellText::general) other = "--lossless";
+    if (other.empty()) return true;
+    error = Message("option '--list-thrown-pairs' cannot be used with ").quote(other) +=
+        ": it writes the list of the whole table's thrown pairs, not a table";
+    return false;
 }
 
 // Checks a range of rows against the table's `runs` rows and settles where
@@ -397,7 +411,7 @@ CommandLine parseCommandLine(std::span<char* const> arguments) {
     if (!samplesPerRun) return rejected(countOutOfRange(valueNames[3], values[3]));
     settings.runs = *runs;
     settings.samplesPerRun = *samplesPerRun;
-    if (Message error; !seededWhereNeeded(settings, error) || !settleRows(settings, error)) return rejected(error);
+    if (Message error; !optionsFitTogether(settings, error) || !settleRows(settings, error)) return rejected(error);
     for (std::size_t i = 0; i < values.size(); ++i) {
         line.values[i] = values[i];
         if (!whole[i]) line.notNumbers |= 1U << i;

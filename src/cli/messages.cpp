@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 
 #include "io/output.h"
@@ -77,10 +79,23 @@ Message& Message::number(long long value) noexcept {
     return *this += std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
 }
 
+Message& Message::unsignedNumber(unsigned long long value) noexcept {
+    std::array<char, 24> digits{};
+    const auto [end, error] = std::to_chars(digits.begin(), digits.end(), value);
+    return *this += std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
+}
+
 Message& Message::general(float value) noexcept {
+    // As the table's cells: the tool's own text in the rounding it is proven
+    // in, printf's in any other.
     std::array<char, generalRoom> digits{};
-    return *this += std::string_view(digits.data(),
-                                     static_cast<std::size_t>(writeGeneral(digits.data(), value) - digits.data()));
+    if (std::fegetround() == FE_TONEAREST) {
+        return *this += std::string_view(digits.data(),
+                                         static_cast<std::size_t>(writeGeneral(digits.data(), value) - digits.data()));
+    }
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): one float into a fixed buffer
+    const int size = std::snprintf(digits.data(), digits.size(), "%g", static_cast<double>(value));
+    return *this += std::string_view(digits.data(), static_cast<std::size_t>(std::max(size, 0)));
 }
 
 namespace {
@@ -94,7 +109,7 @@ void writeLine(std::string_view kind, const Message& message) noexcept {
     const std::string_view text = message.text();
     end = std::copy(text.begin(), text.end(), end);
     *end++ = '\n';
-    (void)writeAll(STDERR_FILENO, std::string_view(line.data(), static_cast<std::size_t>(end - line.data())));
+    (void)writeAllNoSignal(STDERR_FILENO, std::string_view(line.data(), static_cast<std::size_t>(end - line.data())));
 }
 
 }  // namespace
@@ -103,13 +118,17 @@ void report(const Message& message) noexcept { writeLine({}, message); }
 
 void warn(const Message& message) noexcept { writeLine("warning: ", message); }
 
-void reportSystemError(std::string_view action, const Message& name, int error) noexcept {
+Message systemErrorMessage(std::string_view action, const Message& name, int error) noexcept {
     Message message(action);
     message += " ";
     message += name.text();
     message += ": ";
     message += std::strerror(error);
-    report(message);
+    return message;
+}
+
+void reportSystemError(std::string_view action, const Message& name, int error) noexcept {
+    report(systemErrorMessage(action, name, error));
 }
 
 }  // namespace gaussian_noise

@@ -28,6 +28,7 @@ public:
     // shows exactly what was given and stays on one line.
     Message& quote(std::string_view text) noexcept;
     Message& number(long long value) noexcept;
+    Message& unsignedNumber(unsigned long long value) noexcept;
     // `value` as the echo writes it: six significant digits, as printf's %g.
     Message& general(float value) noexcept;
 
@@ -50,7 +51,10 @@ void report(const Message& message) noexcept;
 // Reports "gaussian_noise: warning: MESSAGE".
 void warn(const Message& message) noexcept;
 
-// Reports "ACTION NAME: the system's reason for `error`".
+// "ACTION NAME: the system's reason for `error`".
+Message systemErrorMessage(std::string_view action, const Message& name, int error) noexcept;
+
+// Reports systemErrorMessage(action, name, error).
 void reportSystemError(std::string_view action, const Message& name, int error) noexcept;
 
 }  // namespace gaussian_noise

@@ -1,13 +1,16 @@
 #include "draws/run_start.h"
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <thread>
 
 #include "cli/messages.h"
+#include "draws/rand_sequence.h"
 #include "draws/thrown_pair_list.h"
 #include "draws/thrown_pair_scan.h"
+#include "io/progress.h"
 
 namespace gaussian_noise {
 
@@ -47,15 +50,22 @@ std::int64_t firstCellOf(const RunSettings& settings) {
 
 std::optional<std::uint64_t> firstPairOf(const RunSettings& settings, std::uint32_t seed) {
     const std::int64_t cell = firstCellOf(settings);
-    if (settings.thrownPairs.empty()) return pairOfCellByScan(seed, cell, drawingThreads(settings));
-    const ListedPair listed = pairOfCellFromList(settings.thrownPairs, seed, cell);
-    if (listed.error.empty() && listed.systemError == 0) return listed.pair;
-    if (listed.error.empty()) {
-        reportSystemError("cannot read", Message().quote(settings.thrownPairs), listed.systemError);
-    } else {
+    if (!settings.thrownPairs.empty()) {
+        const ListedPair listed = pairOfCellFromList(settings.thrownPairs, seed, cell);
+        if (listed.error.empty()) return listed.pair;
         report(listed.error);
+        return std::nullopt;
     }
-    return std::nullopt;
+    // Rows without cells draw nothing, and a rand() that is not the C
+    // library's sequence is drawn from itself, from the seed on: neither
+    // needs the scan.
+    if (cell == 0 || runCellCount(settings) == 0 || !CLibraryRand(seed).followsSequence()) return 0;
+    if (!settings.progress) return pairOfCellByScan(seed, cell, drawingThreads(settings));
+    Progress progress(STDERR_FILENO, cell, -1, -1.0, "scanning");
+    const auto scanned = [&progress](std::int64_t cells) { progress.update(cells, 0); };
+    const std::uint64_t pair = pairOfCellByScan(seed, cell, drawingThreads(settings), {}, scanned);
+    progress.finishIfShown(cell, 0);
+    return pair;
 }
 
 unsigned drawingThreads(const RunSettings& settings) {

@@ -111,23 +111,23 @@ std::uint64_t findThrownPair(RandSequence& sequence, std::uint64_t pairs) noexce
 namespace {
 
 // A stretch of pairs to scan, and the thrown pairs found in it: at most
-// `foundPerRange` of them, for no heap is used; a range that holds more is
-// scanned on from where it stopped, in a further round.
-constexpr std::size_t foundPerRange = 4;
-
+// `capacity` of them (no more than maxFoundPerRange), for no heap is used;
+// a range that finds more stops where its room ran out, and the rest of it
+// is scanned on its own (handOver).
 struct Range {
     std::uint64_t first = 0;
     std::uint64_t end = 0;
     std::uint64_t reached = 0;  // scanned up to here: `end` unless `found` filled up
-    std::array<std::uint64_t, foundPerRange> found{};
+    std::array<std::uint64_t, maxFoundPerRange> found{};
     std::size_t count = 0;
 };
 
-// Scans pairs at .. end-1 of `range` with `sequence` standing at pair `at`;
-// false when `found` fills up first.
-bool scanPairs(RandSequence& sequence, Range& range, std::uint64_t at, std::uint64_t end) noexcept {
+// Scans pairs at .. end-1 of `range` with `sequence` standing at pair `at`,
+// keeping at most `capacity` found pairs; false when they fill up first.
+bool scanPairs(RandSequence& sequence, Range& range, std::uint64_t at, std::uint64_t end,
+               std::size_t capacity) noexcept {
     while (at < end) {
-        if (range.count == range.found.size()) {
+        if (range.count == capacity) {
             range.reached = at;
             return false;
         }
@@ -148,6 +148,7 @@ constexpr std::uint64_t lanePairsPerLook = std::uint64_t{RandSequence::lag} * 64
 
 struct Stretch {
     std::uint32_t seed = 0;
+    std::size_t capacity = maxFoundPerRange;
     std::array<Range, rangesPerThread> ranges;
 };
 
@@ -161,6 +162,7 @@ void split(Stretch& stretch, std::uint64_t first, std::uint64_t end) noexcept {
         range.first = at;
         at = i == 0 ? headEnd : i <= scanLanes ? at + laneLength : end;
         range.end = at;
+        range.reached = range.first;
         range.count = 0;
     }
 }
@@ -170,7 +172,7 @@ void scan(Stretch& stretch) noexcept {
     const auto alone = [&](Range& range) {
         RandSequence sequence(stretch.seed);
         sequence.skip(2 * range.first);
-        (void)scanPairs(sequence, range, range.first, range.end);
+        (void)scanPairs(sequence, range, range.first, range.end, stretch.capacity);
     };
     alone(ranges.front());
     alone(ranges.back());
@@ -179,26 +181,24 @@ void scan(Stretch& stretch) noexcept {
         RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed),
         RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed)};
     for (std::size_t k = 0; k < scanLanes; ++k) sequences[k].skip(2 * laneRanges[k].first);
+    // A lane whose room filled up keeps moving with the others but looks no
+    // more: its range stops where it filled, and the rest is scanned apart.
+    std::array<bool, scanLanes> full{};
     const std::uint64_t length = laneRanges[0].end - laneRanges[0].first;
     for (std::uint64_t at = 0; at < length; at += lanePairsPerLook) {
         const std::array<RandSequence, scanLanes> before = sequences;
         const unsigned mayHavePassed = advanceSideBySide(sequences, lanePairsPerLook);
         for (std::size_t k = 0; k < scanLanes; ++k) {
-            if ((mayHavePassed >> k & 1U) == 0) continue;
+            if ((mayHavePassed >> k & 1U) == 0 || full[k]) continue;
             // Rare: the lane's pairs again one by one, to find which.
             RandSequence again = before[k];
             Range& range = laneRanges[k];
-            if (!scanPairs(again, range, range.first + at, range.first + at + lanePairsPerLook)) {
-                // Full: the lanes stop; the lanes before it have scanned this
-                // look's pairs, the lanes after it (scanned again later) not.
-                for (std::size_t j = 0; j < scanLanes; ++j) {
-                    if (j != k) laneRanges[j].reached = laneRanges[j].first + at + (j < k ? lanePairsPerLook : 0);
-                }
-                return;
-            }
+            full[k] = !scanPairs(again, range, range.first + at, range.first + at + lanePairsPerLook, stretch.capacity);
         }
     }
-    for (Range& lane : laneRanges) lane.reached = lane.end;
+    for (std::size_t k = 0; k < scanLanes; ++k) {
+        if (!full[k]) laneRanges[k].reached = laneRanges[k].end;
+    }
 }
 
 void* scanOnThread(void* stretch) {
@@ -206,23 +206,48 @@ void* scanOnThread(void* stretch) {
     return nullptr;
 }
 
+// Hands the range's found pairs over in order; where its room filled up,
+// scans the rest of it a pair at a time, handing each thrown pair over as it
+// is found. With the room of a range sixty times the thrown pairs it holds
+// on average, that is for lowered capacities alone.
+void handOver(std::uint32_t seed, const Range& range, FoundPair found) {
+    std::for_each(range.found.begin(), range.found.begin() + static_cast<std::ptrdiff_t>(range.count), found);
+    if (range.reached == range.end) return;
+    RandSequence sequence(seed);
+    sequence.skip(2 * range.reached);
+    for (std::uint64_t at = range.reached; at < range.end; ++at) {
+        at += findThrownPair(sequence, range.end - at);
+        if (at < range.end) found(at);
+    }
+}
+
 // Fewer pairs than this a thread are scanned faster than a thread starts.
 constexpr std::uint64_t leastPairsPerThread = std::uint64_t{1} << 17;
+// More than this a thread make a round (about a second here): the rounds
+// keep a report of progress coming and the ranges short.
+constexpr std::uint64_t mostPairsPerThread = std::uint64_t{1} << 32;
+
+// The threads' stretches: static, for they are too large for a thread's stack
+// (the scan runs on the process's main thread alone).
+std::array<Stretch, maxThreads> stretches;
 
 }  // namespace
 
-void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads, FoundPair found) {
-    std::array<Stretch, maxThreads> stretches;
+void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads, FoundPair found,
+                       ScanProgress progress, std::size_t capacity) {
+    capacity = std::clamp<std::size_t>(capacity, 1, maxFoundPerRange);
     std::array<pthread_t, maxThreads> ids{};
     std::array<bool, maxThreads> started{};
     while (first < end) {
         const std::uint64_t pairs = end - first;
         const auto count = static_cast<std::size_t>(
             std::clamp<std::uint64_t>(std::min<std::uint64_t>(threads, pairs / leastPairsPerThread), 1, maxThreads));
-        const std::uint64_t step = pairs / count;
+        const std::uint64_t step = std::min(pairs / count, mostPairsPerThread);
+        const std::uint64_t roundEnd = step == pairs / count ? end : first + count * step;
         for (std::size_t i = 0; i < count; ++i) {
             stretches[i].seed = seed;
-            split(stretches[i], first + i * step, i + 1 == count ? end : first + (i + 1) * step);
+            stretches[i].capacity = capacity;
+            split(stretches[i], first + i * step, i + 1 == count ? roundEnd : first + (i + 1) * step);
         }
         for (std::size_t i = 1; i < count; ++i) {
             started[i] = ::pthread_create(&ids[i], nullptr, scanOnThread, &stretches[i]) == 0;
@@ -235,34 +260,30 @@ void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t en
                 scan(stretches[i]);
             }
         }
-        first = end;
-        for (std::size_t i = 0; i < count && first == end; ++i) {
-            for (const Range& range : stretches[i].ranges) {
-                std::for_each(range.found.begin(), range.found.begin() + static_cast<std::ptrdiff_t>(range.count),
-                              found);
-                if (range.reached != range.end) {
-                    first = range.reached;  // it filled up: on from where it stopped
-                    break;
-                }
-            }
+        for (std::size_t i = 0; i < count; ++i) {
+            for (const Range& range : stretches[i].ranges) handOver(seed, range, found);
         }
+        first = roundEnd;
+        progress(first);
     }
 }
 
-std::uint64_t pairOfCellByScan(std::uint32_t seed, std::int64_t cell, unsigned threads, FoundPair found) {
+std::uint64_t pairOfCellByScan(std::uint32_t seed, std::int64_t cell, unsigned threads, FoundPair found,
+                               FunctionRef<void(std::int64_t)> progress) {
     // P = cell + the pairs thrown before P, reached from below, each round
     // scanning only the pairs the last one added.
     std::uint64_t scanned = 0;
+    std::uint64_t thrown = 0;  // among pairs 0 .. scanned-1, and then those found since
     auto pair = static_cast<std::uint64_t>(cell);
+    const auto count = [&](std::uint64_t at) {
+        found(at);
+        ++thrown;
+    };
+    const auto passed = [&](std::uint64_t at) { progress(static_cast<std::int64_t>(at - thrown)); };
     while (scanned < pair) {
-        std::uint64_t thrown = 0;
-        const auto count = [&](std::uint64_t at) {
-            found(at);
-            ++thrown;
-        };
-        forEachThrownPair(seed, scanned, pair, threads, count);
+        forEachThrownPair(seed, scanned, pair, threads, count, passed);
         scanned = pair;
-        pair += thrown;
+        pair = static_cast<std::uint64_t>(cell) + thrown;
     }
     return pair;
 }

@@ -16,17 +16,31 @@ namespace gaussian_noise {
 // What a scan hands each thrown pair it finds to.
 using FoundPair = FunctionRef<void(std::uint64_t)>;
 
+// Told, now and then, how far a scan has got: the pairs scanned, from its
+// first.
+using ScanProgress = FunctionRef<void(std::uint64_t)>;
+
+// The thrown pairs a range of a scan keeps before it hands them over.
+inline constexpr std::size_t maxFoundPerRange = 16;
+
 // Hands `found` each pair thrown away among pairs `first` .. `end`-1 of the
 // sequence after srand(seed), in order, scanned with up to `threads`
-// threads, each jumping to a range of its own. Needs no heap: a thread that
-// cannot start leaves its range to the calling thread.
-void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads, FoundPair found);
+// threads, each jumping to a range of its own, in rounds of a few seconds
+// that each end with a word to `progress`. Needs no heap: a thread that
+// cannot start leaves its range to the calling thread. Each range keeps
+// `capacity` (1 to maxFoundPerRange) found pairs; one that finds more is
+// scanned on from where it stopped, and no other. Runs on one thread at a
+// time.
+void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t end, unsigned threads, FoundPair found,
+                       ScanProgress progress = {}, std::size_t capacity = maxFoundPerRange);
 
 // The pair cell `cell` of a table is drawn from: the least P for which P
 // less the pairs thrown among pairs 0 .. P-1 is `cell`, handing `found` each
-// of those thrown pairs in order. (Drawing on from P, any pair thrown there
-// is passed over as it is everywhere.)
-std::uint64_t pairOfCellByScan(std::uint32_t seed, std::int64_t cell, unsigned threads, FoundPair found = {});
+// of those thrown pairs in order, and `progress` the cells passed so far now
+// and then. (Drawing on from P, any pair thrown there is passed over as it
+// is everywhere.)
+std::uint64_t pairOfCellByScan(std::uint32_t seed, std::int64_t cell, unsigned threads, FoundPair found = {},
+                               FunctionRef<void(std::int64_t)> progress = {});
 
 // The sequences the scan moves on side by side.
 inline constexpr std::size_t scanLanes = 8;

@@ -1,12 +1,15 @@
 #include "io/output.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstddef>
+#include <ctime>
 
 namespace gaussian_noise {
 namespace {
@@ -37,6 +40,25 @@ int writeAll(int fd, std::string_view data) noexcept {
         data.remove_prefix(static_cast<std::size_t>(written));
     }
     return 0;
+}
+
+int writeAllNoSignal(int fd, std::string_view data) noexcept {
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    sigset_t before;
+    if (::pthread_sigmask(SIG_BLOCK, &brokenPipe, &before) != 0) return writeAll(fd, data);
+    const int error = writeAll(fd, data);
+    // A write to a pipe with no reader leaves SIGPIPE pending on this
+    // thread: taken here, unless one was blocked and pending already.
+    sigset_t pending;
+    if (error == EPIPE && sigismember(&before, SIGPIPE) == 0 && ::sigpending(&pending) == 0 &&
+        sigismember(&pending, SIGPIPE) == 1) {
+        const timespec now{};
+        (void)::sigtimedwait(&brokenPipe, nullptr, &now);
+    }
+    (void)::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return error;
 }
 
 bool isTerminal(std::string_view name) noexcept {

@@ -21,6 +21,11 @@ inline constexpr std::string_view standardOutputName = "-";
 // takes nothing is taken as a full device (ENOSPC).
 int writeAll(int fd, std::string_view data) noexcept;
 
+// The same, but a pipe with no reader is a failure like any other (EPIPE),
+// not a signal that ends the process: for reports on standard error, which
+// must never fail the table.
+int writeAllNoSignal(int fd, std::string_view data) noexcept;
+
 // Whether the output `name` would name is a terminal ("-": standard output),
 // found without creating, truncating or opening anything but a character
 // device, so that it can be asked before anything is written.

@@ -77,17 +77,18 @@ double Progress::now() noexcept {
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) * 1e-9;
 }
 
-Progress::Progress(int fd, std::int64_t totalCells, int tableFd, double interval) noexcept
+Progress::Progress(int fd, std::int64_t totalCells, int tableFd, double interval, std::string_view task) noexcept
     : fd_(fd),
       totalCells_(totalCells),
       terminal_(::isatty(fd) != 0),
       besideTable_(tableFd >= 0 && sameDestination(fd, tableFd)),
       interval_(interval >= 0.0 ? interval : defaultInterval(terminal_ && !besideTable_)),
+      task_(task),
       start_(now()),
       nextReport_(start_ + interval_) {}
 
 void Progress::interrupt() noexcept {
-    if (terminal_ && !besideTable_ && lastWidth_ != 0) (void)writeAll(fd_, "\n");
+    if (terminal_ && !besideTable_ && lastWidth_ != 0) (void)writeAllNoSignal(fd_, "\n");
     lastWidth_ = 0;
 }
 
@@ -136,10 +137,11 @@ Progress::Line Progress::line(std::int64_t cells, std::uint64_t bytes, bool last
     Line result;
     for (int dropped = 0; dropped <= 4; ++dropped) {
         Text text{result.text.data(), result.text.data() + result.text.size()};
-        text.format("%.*s: %3lld%%", static_cast<int>(programName.size()), programName.data(),
+        text.format("%.*s: %.*s%s%3lld%%", static_cast<int>(programName.size()), programName.data(),
+                    static_cast<int>(task_.size()), task_.data(), task_.empty() ? "" : " ",
                     static_cast<long long>(percent));
         for (std::size_t field = 0; field < std::size(ranks); ++field) {
-            if (ranks[field] < dropped) continue;
+            if (ranks[field] < dropped || (field == 1 && !task_.empty())) continue;
             text.format(", ");
             writeField(text, field);
         }
@@ -156,6 +158,7 @@ Progress::Line Progress::line(std::int64_t cells, std::uint64_t bytes, bool last
 
 void Progress::report(std::int64_t cells, std::uint64_t bytes, bool last) noexcept {
     nextReport_ = now() + interval_;
+    shown_ = true;
     const Line shown = line(cells, bytes, last);
     const std::string_view text = shown.view();
 
@@ -179,7 +182,7 @@ void Progress::report(std::int64_t cells, std::uint64_t bytes, bool last) noexce
         append("\n");
     }
     // Progress is a courtesy: a failure to show it does not fail the table.
-    (void)writeAll(fd_, std::string_view(output.data(), static_cast<std::size_t>(end - output.data())));
+    (void)writeAllNoSignal(fd_, std::string_view(output.data(), static_cast<std::size_t>(end - output.data())));
 }
 
 }  // namespace gaussian_noise

@@ -22,7 +22,9 @@ public:
     // (or to the very file the reports go to), each report is a line of its
     // own between the table's lines, so that none overwrites the table's
     // text. `interval`, when not negative, is the seconds between reports.
-    Progress(int fd, std::int64_t totalCells, int tableFd, double interval = -1.0) noexcept;
+    // A `task` other than the table's own ("scanning") stands before the
+    // share, and its reports count cells but no bytes.
+    Progress(int fd, std::int64_t totalCells, int tableFd, double interval = -1.0, std::string_view task = {}) noexcept;
 
     // Called often: reports only when the time for the next report has come.
     void update(std::int64_t cells, std::uint64_t bytes) noexcept {
@@ -30,6 +32,11 @@ public:
     }
     // The last report, with the time the table took; on a terminal it ends the line.
     void finish(std::int64_t cells, std::uint64_t bytes) noexcept { report(cells, bytes, true); }
+    // The last report, where an earlier one was shown: for work that is
+    // over too soon to be worth a line.
+    void finishIfShown(std::int64_t cells, std::uint64_t bytes) noexcept {
+        if (shown_) finish(cells, bytes);
+    }
     // Ends a line left open on the terminal, so that a message can follow.
     void interrupt() noexcept;
 
@@ -58,8 +65,10 @@ private:
     bool terminal_;
     bool besideTable_;
     double interval_;
+    std::string_view task_;
     double start_;
     double nextReport_;
+    bool shown_ = false;         // a report was written
     std::size_t lastWidth_ = 0;  // of the line on the terminal, to blank what a shorter one leaves
 };
 

@@ -9,12 +9,12 @@
 #include <cstring>
 
 #include "cpu.h"
+#include "samples/math_checkpoints.h"
 
 #if defined(__x86_64__)
 #include <dlfcn.h>
 #include <gnu/libc-version.h>
 
-#include "samples/math_checkpoints.h"
 #include "samples/vector_math.h"
 #endif
 
@@ -52,12 +52,11 @@ bool avx2WithTheProvenLibrary() {
     return libraryOwn("libm.so.6", "logf", logf) && libraryOwn("libm.so.6", "cosf", cosf);
 }
 
-// ... and the lanes give the C library's bits on every checkpoint, where a
-// C library computed otherwise would differ first: some 3,000 inputs,
-// tens of microseconds.
+// ... and the lanes give the C library's bits on every checkpoint
+// (lanesGiveTheBitsOf).
 template <MathBatch log, MathBatch cos>
 bool lanesGiveTheLibrarysBits() {
-    return sameBitsOn(log, libraryLogf, logfCheckpoints) && sameBitsOn(cos, libraryCosf, cosfCheckpoints);
+    return lanesGiveTheBitsOf({log, cos, vectorSamples}, libraryLogf, libraryCosf);
 }
 bool avx2LanesProven() { return avx2WithTheProvenLibrary() && lanesGiveTheLibrarysBits<laneLogfAvx2, laneCosfAvx2>(); }
 
@@ -89,6 +88,10 @@ const SampleMath& chooseMath() {
 }  // namespace
 
 std::span<const MathVariant> mathVariants() { return variants; }
+
+bool lanesGiveTheBitsOf(const SampleMath& math, float (*log)(float), float (*cos)(float)) noexcept {
+    return sameBitsOn(math.log, log, logfCheckpoints) && sameBitsOn(math.cos, cos, cosfCheckpoints);
+}
 
 bool sameBitsOn(MathBatch batch, float (*scalar)(float), std::span<const std::uint32_t> inputs) noexcept {
     std::array<float, maxMathBatch> in{};

@@ -25,6 +25,11 @@ std::span<const MathVariant> mathVariants();
 // Whether `batch` gives the bits of `scalar` on each of `inputs` (float bits).
 bool sameBitsOn(MathBatch batch, float (*scalar)(float), std::span<const std::uint32_t> inputs) noexcept;
 
+// Whether `math`'s logf and cosf give the bits of `log` and `cos` on each
+// function's checkpoints (math_checkpoints.h), where a C library computed
+// otherwise would differ first: some 3,000 inputs, tens of microseconds.
+bool lanesGiveTheBitsOf(const SampleMath& math, float (*log)(float), float (*cos)(float)) noexcept;
+
 // The math a run uses: the last supported variant, where the processor can
 // run it, the C library is of the version it was proven against, the logf
 // and cosf the tool calls are that library's own (not replaced at link or

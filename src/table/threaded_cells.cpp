@@ -133,12 +133,29 @@ std::span<Slot> allocateSlots(std::span<Slot> slots, std::size_t room) noexcept 
     std::size_t allocated = 0;
     for (; allocated < slots.size(); ++allocated) {
         Slot& slot = slots[allocated];
+        slot = Slot{};
         slot.text.reset(static_cast<char*>(std::malloc(room)));  // NOLINT(cppcoreguidelines-no-malloc)
         if (slot.text == nullptr) break;
         slot.chunk = allocated;
     }
     return slots.first(allocated);
 }
+
+// Frees the slots' buffers and empties them when it goes.
+class FreedOnExit {
+public:
+    explicit FreedOnExit(std::span<Slot> slots) noexcept : slots_(slots) {}
+    ~FreedOnExit() {
+        for (Slot& slot : slots_) slot = Slot{};
+    }
+    FreedOnExit(const FreedOnExit&) = delete;
+    FreedOnExit& operator=(const FreedOnExit&) = delete;
+    FreedOnExit(FreedOnExit&&) = delete;
+    FreedOnExit& operator=(FreedOnExit&&) = delete;
+
+private:
+    std::span<Slot> slots_;
+};
 
 // The worker threads, started as far as the system allows, stopped and
 // joined on every way out of the scope that holds them. POSIX threads
@@ -188,10 +205,12 @@ ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint
 
     // Two buffers a worker: one to fill while the writer writes the other.
     const auto threads = std::min<std::uint64_t>({workers, chunks, maxThreads});
-    std::array<Slot, std::size_t{2} * maxThreads> slots;
+    // Static, for they are too large for a stack; their buffers go on every way out.
+    static std::array<Slot, std::size_t{2} * maxThreads> slots;
     const std::span<Slot> allocated =
         allocateSlots(std::span(slots).first(static_cast<std::size_t>(std::min(2 * threads, chunks))),
                       cellsRoom(table.format, static_cast<std::int64_t>(chunkPairs)));
+    const FreedOnExit freed{allocated};
     if (allocated.empty()) return {};
     Pipeline pipeline{table, seed, firstPair, chunkPairs, chunks, allocated, {}, {}};
     // No thread: the caller writes the table alone. Fewer: they do the same work.

@@ -32,6 +32,7 @@ struct ThreadedCells {
 // the cells that thrown pairs left short at the end. Stops at the first
 // failed write, and every worker with it; every worker has ended when it
 // returns. Needs no more than the heap its buffers take, and throws nothing.
+// One call at a time: its slots are the process's.
 ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint32_t seed, std::uint64_t firstPair,
                                  unsigned workers, std::uint64_t pairsPerChunk, Progress* progress);
 

@@ -3,6 +3,9 @@
 #include "text/number_text_variants.h"
 
 #include <array>
+#include <cfenv>
+#include <charconv>
+#include <cstdio>
 #include <span>
 
 #include "cpu.h"
@@ -39,6 +42,30 @@ constexpr std::array shortestVariants {
 #endif
 };
 
+// printf's own text, for a process whose rounding is not to nearest, in
+// which the tool's own text would round otherwise than printf does.
+char* writeGeneralCellsByPrintf(char* out, std::span<const float> samples) noexcept {
+    for (const float sample : samples) {
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): one float into the cell's room
+        out += std::snprintf(out, generalRoom, "%g", static_cast<double>(sample));
+        *out++ = ',';
+    }
+    return out;
+}
+
+// The standard library's shortest text, for the same processes: std::to_chars
+// works in integers and does not depend on the rounding mode.
+char* writeShortestCellsByToChars(char* out, std::span<const float> samples) noexcept {
+    for (const float sample : samples) {
+        out = std::to_chars(out, out + shortestRoom, sample).ptr;
+        *out++ = ',';
+    }
+    return out;
+}
+
+constexpr CellWriterVariant printfGeneral{"printf", cpu::any, writeGeneralCellsByPrintf};
+constexpr CellWriterVariant toCharsShortest{"to_chars", cpu::any, writeShortestCellsByToChars};
+
 // The last supported variant of a list whose first runs everywhere.
 const CellWriterVariant& chooseVariant(std::span<const CellWriterVariant> list) {
     const CellWriterVariant* chosen = list.data();
@@ -48,19 +75,22 @@ const CellWriterVariant& chooseVariant(std::span<const CellWriterVariant> list) 
     return *chosen;
 }
 
-// The variant of `list` this processor uses, chosen at first use.
-template <const auto& list>
+// The variant of `list` this process uses, chosen at first use: the
+// library's own text where the rounding is not to nearest (a library loaded
+// before the tool may have set another), for the tool's is proven in that
+// mode alone.
+template <const auto& list, const CellWriterVariant& library>
 const CellWriterVariant& chosenOf() {
-    static const CellWriterVariant& chosen = chooseVariant(list);
+    static const CellWriterVariant& chosen = std::fegetround() == FE_TONEAREST ? chooseVariant(list) : library;
     return chosen;
 }
 
 }  // namespace
 
 std::span<const CellWriterVariant> cellWriterVariants() { return variants; }
-const CellWriterVariant& chosenCellWriterVariant() { return chosenOf<variants>(); }
+const CellWriterVariant& chosenCellWriterVariant() { return chosenOf<variants, printfGeneral>(); }
 std::span<const CellWriterVariant> shortestCellWriterVariants() { return shortestVariants; }
-const CellWriterVariant& chosenShortestCellWriterVariant() { return chosenOf<shortestVariants>(); }
+const CellWriterVariant& chosenShortestCellWriterVariant() { return chosenOf<shortestVariants, toCharsShortest>(); }
 
 char* writeGeneralCells(char* out, std::span<const float> samples) noexcept {
     static const auto write = chosenCellWriterVariant().write;

@@ -113,6 +113,10 @@ void checkAccepted(const std::vector<std::string_view>& words, const RunSettings
     require(rows.kind != Kind::range || (valueGiven(words, "rows", 0, any) && rows.first >= 1 &&
                                          rows.first <= rows.last && rows.last <= settings.runs));
     require(!settings.listThrownPairs || (flagGiven(words, "list-thrown-pairs", 0) && settings.seed));
+    // A list is of the whole table, and no table: nothing about rows or text goes with it.
+    require(!settings.listThrownPairs || (rows.kind == Kind::table && settings.thrownPairs.empty() &&
+                                          settings.format == gaussian_noise::TableFormat::csv &&
+                                          settings.cellText == gaussian_noise::CellText::general));
     // Binary formats are exact: lossless text never goes with them.
     require(settings.format == gaussian_noise::TableFormat::csv ||
             settings.cellText == gaussian_noise::CellText::general);

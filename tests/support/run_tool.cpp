@@ -83,7 +83,11 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("cannot fork");
     if (child == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        // A terminal becomes the controlling one only through a descriptor
+        // open for reading too: Linux refuses TIOCSCTTY on a write-only one
+        // to all but root.
+        const int out =
+            ::open(outPath.c_str(), (options.standardOutputControls ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC, 0644);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0 ||
             ::chdir(directory.c_str()) != 0) {
@@ -96,6 +100,10 @@ ToolRun runTool(const fs::path& directory, const std::vector<std::string>& argum
         if (options.addressSpaceLimit != 0) {
             const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
             if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(127);
+        }
+        if (options.fileSizeLimit != 0) {
+            const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
         }
         for (const std::string& setting : emulated ? std::vector<std::string>{} : options.environment) {
             const std::size_t equals = setting.find('=');

@@ -29,6 +29,7 @@ struct ToolOptions {
     // build: a cross build starts its own programs through the emulator.
     bool hostProgram = false;
     std::uint64_t addressSpaceLimit = 0;  // bytes of memory the program may map (RLIMIT_AS); 0 for no limit
+    std::uint64_t fileSizeLimit = 0;      // bytes a file the program writes may hold (RLIMIT_FSIZE); 0 for no limit
     // The program starts a session of its own whose controlling terminal,
     // its /dev/tty, is the terminal its standard output names.
     bool standardOutputControls = false;

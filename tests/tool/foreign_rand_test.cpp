@@ -126,5 +126,32 @@ TEST(ForeignMath, AnotherRoundingModeLeavesTheScalarPath) {
     EXPECT_TRUE(upward.out == roundedUpward);
 }
 
+// Under upward rounding the %g text is printf's in that mode, in the table
+// and in the echo, and the lossless text std::to_chars', which does not
+// depend on the mode.
+TEST(ForeignMath, AnotherRoundingModeGivesTheLibrarysText) {
+    const TemporaryDirectory directory;
+    const std::vector<std::string> values{"-3.014355", "1", "20", "500"};
+    std::vector<std::string> general{"-s", "3", "-o", "-"};
+    general.insert(general.end(), values.begin(), values.end());
+    std::vector<std::string> lossless{"-q", "--lossless", "-s", "3", "-o", "-"};
+    lossless.insert(lossless.end(), values.begin(), values.end());
+    const ToolRun upward = runTool(directory.path(), general, preloading(ROUNDING_SHIM_PATH));
+    const ToolRun upwardLossless = runTool(directory.path(), lossless, preloading(ROUNDING_SHIM_PATH));
+    ASSERT_EQ(std::fesetround(FE_UPWARD), 0);
+    const std::string table = expectedTable(3, -3.014355F, 1.0F, 20, 500);
+    char mean[32];
+    std::snprintf(mean, sizeof mean, "%g", static_cast<double>(-3.014355F));
+    const std::string losslessTable = expectedTable(3, -3.014355F, 1.0F, 20, 500, CellText::lossless);
+    ASSERT_EQ(std::fesetround(FE_TONEAREST), 0);
+    EXPECT_EQ(std::string(mean), "-3.01435");  // printf rounds the magnitude up no more
+    EXPECT_EQ(upward.exitStatus, 0);
+    EXPECT_EQ(upward.err,
+              "Desired Mean: -3.01435\nDesired Variance: 1\nDesired number of runs: 20\n"
+              "Desired number of samples per run: 500\n");
+    EXPECT_TRUE(upward.out == table);
+    EXPECT_TRUE(upwardLossless.out == losslessTable);
+}
+
 }  // namespace
 }  // namespace gaussian_noise::testing

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -156,38 +158,127 @@ TEST_F(Parts, BadRowsAreRefusedAndLeaveTheFileAlone) {
               "together\n");
 }
 
+// FNV-1a over 64-bit words, least significant byte first, in hexadecimal:
+// the digest a list's closing line names, worked out here from its definition.
+std::string listDigest(const std::vector<std::uint64_t>& words) {
+    std::uint64_t hash = 0xcbf29ce484222325U;
+    for (const std::uint64_t word : words) {
+        for (unsigned byte = 0; byte < 8; ++byte) hash = (hash ^ ((word >> (8 * byte)) & 0xFFU)) * 0x100000001b3U;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
 TEST_F(Parts, AListOfThrownPairsStandsInForTheScan) {
     const std::vector<std::string> table = {"1.7", "3.3", "410300", "1"};
     const auto with = [&table](std::vector<std::string> options) {
         options.insert(options.end(), table.begin(), table.end());
         return options;
     };
-    const ToolRun listed = run(with({"--list-thrown-pairs", "-s", "376", "-T", "2"}));
+    const ToolRun listed = run(with({"--list-thrown-pairs", "-s", "376", "-T", "2", "--progress"}));
     EXPECT_EQ(listed.exitStatus, 0);
-    EXPECT_EQ(listed.out, "gaussian_noise thrown pairs: seed 376, cells 410300\n410216\n");
+    const std::string header = "gaussian_noise thrown pairs: seed 376, cells 410300\n";
+    const std::string whole = header + "410216\nend: 1 pairs, digest " + listDigest({376, 410300, 410216}) + "\n";
+    EXPECT_EQ(listed.out, whole);
+    EXPECT_NE(listed.err.find("gaussian_noise: scanning 100%, 410300 of 410300 cells, "), std::string::npos)
+        << listed.err;
     writeFile(path("list"), listed.out);
     ASSERT_EQ(run(with({"-q", "-s", "376", "--part=2/2", "-o", "scanned"})).exitStatus, 0);
     ASSERT_EQ(run(with({"-q", "-s", "376", "--part=2/2", "--thrown-pairs=list", "-o", "read"})).exitStatus, 0);
     EXPECT_EQ(text("read"), text("scanned"));
 
-    // A list that does not fit, or cannot be read, leaves the output alone.
+    // A list that does not fit, is not whole or was changed, or cannot be
+    // read, leaves the output alone.
     writeFile(path("other seed"), "gaussian_noise thrown pairs: seed 377, cells 410300\n");
+    writeFile(path("last seed"), "gaussian_noise thrown pairs: seed 18446744073709551615, cells 410300\n");
     writeFile(path("short"), "gaussian_noise thrown pairs: seed 376, cells 100\n");
-    writeFile(path("out of order"), "gaussian_noise thrown pairs: seed 376, cells 410300\n7\n5\n");
+    writeFile(path("out of order"), header + "7\n5\n");
+    writeFile(path("cut"), header + "410216\n");
+    writeFile(path("cut in a line"), header + "410216\nend: 1 pa");
+    writeFile(path("changed"), header + "410215\nend: 1 pairs, digest " + listDigest({376, 410300, 410216}) + "\n");
+    writeFile(path("miscounted"), header + "410216\nend: 2 pairs, digest " + listDigest({376, 410300, 410216}) + "\n");
+    writeFile(path("past the end"), header + "410216\n410301\n");
+    writeFile(path("carriage returns"), "gaussian_noise thrown pairs: seed 376, cells 410300\r\n");
+    writeFile(path("long line"), header + std::string(5000, '1') + "\n");
+    writeFile(path("more"), whole + "410217\n");
+    std::filesystem::create_directory(path("directory"));
     writeFile(path("kept.csv"), "kept");
+    const std::string notAList = "is not a list of thrown pairs: ";
     for (const auto& [list, message] : std::vector<std::pair<std::string, std::string>>{
              {"other seed", "'other seed' lists the thrown pairs of seed 377, not of seed 376"},
+             {"last seed", "'last seed' lists the thrown pairs of seed 18446744073709551615, not of seed 376"},
              {"short", "'short' lists the thrown pairs of a table of 100 cells, which ends before cell 205151"},
-             {"out of order",
-              "'out of order' is not a list of thrown pairs: line 3 is not a pair after the one before it"},
+             {"out of order", "'out of order' " + notAList + "line 3 is not a pair after the one before it"},
+             {"cut", "'cut' " + notAList +
+                         "it ends without its closing line: cut short, or written by version 1.3.0 or earlier (write "
+                         "it again with --list-thrown-pairs)"},
+             {"cut in a line", "'cut in a line' " + notAList + "its last line is cut short"},
+             {"changed",
+              "'changed' is not a whole list of thrown pairs: its digest is not that of its lines: it was "
+              "changed since it was written"},
+             {"miscounted",
+              "'miscounted' is not a whole list of thrown pairs: its closing line counts 2 pairs, but "
+              "it lists 1"},
+             {"past the end", "'past the end' " + notAList + "line 3 is not a pair before the table's end"},
+             {"carriage returns",
+              "'carriage returns' " + notAList + "line 1 is not a line of a list: it ends with a carriage return"},
+             {"long line", "'long line' " + notAList + "line 2 is not a line of a list: it is too long"},
+             {"more", "'more' is not a whole list of thrown pairs: it goes on after its closing line"},
+             {"directory", "cannot read 'directory': Is a directory"},
              {"missing", "cannot read 'missing': No such file or directory"},
          }) {
         const ToolRun refused =
             run(with({"-q", "-s", "376", "--part=2/2", "--thrown-pairs=" + list, "-o", "kept.csv"}));
-        EXPECT_EQ(refused.exitStatus, 1);
+        EXPECT_EQ(refused.exitStatus, 1) << list;
         EXPECT_EQ(refused.err, "gaussian_noise: " + message + "\n");
         EXPECT_EQ(text("kept.csv"), "kept");
     }
+}
+
+// The list is of the whole table and is no table: options about rows or
+// cells are refused with it, and so is a --rows range that names row 0.
+TEST_F(Parts, OptionsThatMakeNoSenseTogetherAreRefused) {
+    writeFile(path("kept.csv"), "kept");
+    const std::string rowsForm = "rows must be FIRST-LAST or FIRST-, counted from 1, FIRST <= LAST, not ";
+    const std::string list = "option '--list-thrown-pairs' cannot be used with ";
+    const std::string notATable = ": it writes the list of the whole table's thrown pairs, not a table";
+    for (const auto& [options, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--list-thrown-pairs", "--part=1/2"}, list + "'--part'" + notATable},
+             {{"--list-thrown-pairs", "--rows=1-2"}, list + "'--rows'" + notATable},
+             {{"--list-thrown-pairs", "--thrown-pairs=kept.csv"}, list + "'--thrown-pairs'" + notATable},
+             {{"--list-thrown-pairs", "--format=npy"}, list + "'--format'" + notATable},
+             {{"--list-thrown-pairs", "--lossless"}, list + "'--lossless'" + notATable},
+             {{"--rows=3-0"}, rowsForm + "'3-0'"},
+             {{"--rows=1-00"}, rowsForm + "'1-00'"},
+             {{"--rows=6-0"}, rowsForm + "'6-0'"},
+         }) {
+        std::vector<std::string> line = {"-q", "-s", "5", "-o", "kept.csv"};
+        line.insert(line.end(), options.begin(), options.end());
+        line.insert(line.end(), {"0", "1", "5", "3"});
+        const ToolRun refused = run(line);
+        EXPECT_EQ(refused.exitStatus, 2) << options.back();
+        EXPECT_EQ(refused.err, "gaussian_noise: " + message + "\n");
+        EXPECT_EQ(text("kept.csv"), "kept");
+    }
+    // A range that ends at the last row, or is the last row alone, is the table's end.
+    const std::string table = expectedTable(5, 0.0F, 1.0F, 5, 3);
+    const std::string lastRow = table.substr(table.rfind('\n') + 1);
+    EXPECT_EQ(run({"-q", "-s", "5", "--rows=5-5", "-o", "-", "0", "1", "5", "3"}).out, lastRow);
+    EXPECT_EQ(run({"-q", "-s", "5", "--rows=1-5", "-o", "-", "0", "1", "5", "3"}).out, table);
+}
+
+// A part or range without cells draws nothing, and so scans nothing: the
+// last part of the largest table, which would scan some 4.6e18 pairs before
+// it, ends at once.
+TEST_F(Parts, APartWithoutCellsFinishesAtOnce) {
+    const ToolRun empty =
+        run({"-q", "-s", "1", "--part=4294967295/4294967295", "-o", "-", "0", "1", "2147483647", "2147483647"});
+    EXPECT_EQ(empty.exitStatus, 0);
+    EXPECT_EQ(empty.out, "");
+    const ToolRun noCells = run({"-q", "-s", "1", "--rows=2147483647-", "-o", "-", "0", "1", "2147483647", "0"});
+    EXPECT_EQ(noCells.exitStatus, 0);
+    EXPECT_EQ(noCells.out, "");
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // only part of a block, writes interrupted by a signal, and a close that
 // reports a deferred write error. The tool runs with fault_shim.cpp preloaded.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -103,6 +105,74 @@ TEST(WriteFaults, WithoutDevNullAClosedStandardInputIsNeverTheTable) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(readFile(directory.path() / "generated_noise.csv"), expectedTable(8, mean, variance, 3, 4));
 }
+
+// Standard error a pipe that nobody reads: the reports are lost, the table
+// and its status are not.
+TEST(WriteFaults, AClosedStandardErrorFailsNoTable) {
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    ::close(pipe[0]);
+    const TemporaryDirectory directory;
+    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+             {"--progress", "-q", "-s", "1", "-o", "t.csv", "0", "1", "1000", "1000"},  // the last report
+             {"-q", "-s", "1", "-o", "t.csv", "0", "1", "1000", "1000x"},               // a warning first
+             {"--list-thrown-pairs", "--progress", "-s", "1", "-o", "t.csv", "0", "1", "1000", "1000"},
+         }) {
+        const ToolRun run =
+            runTool(directory.path(), words, {.standardError = "/proc/self/fd/" + std::to_string(pipe[1])});
+        EXPECT_EQ(run.exitStatus, 0) << words[0];
+        if (words[0] != "--list-thrown-pairs") {
+            EXPECT_TRUE(readFile(directory.path() / "t.csv") == expectedTable(1, 0.0F, 1.0F, 1000, 1000)) << words[0];
+        }
+    }
+    ::close(pipe[1]);
+}
+
+// The limit on a file's size is a write that fails like any other, for the
+// table and for the list alike: a message and status 1, not SIGXFSZ.
+TEST(WriteFaults, AFileSizeLimitIsAWriteError) {
+    const TemporaryDirectory directory;
+    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+             {"-q", "0", "1", "1000", "1000"},
+             {"-q", "-T", "2", "0", "1", "1000", "1000"},
+             {"-s", "1", "--list-thrown-pairs", "-o", "L", "0", "1", "1", "1"},
+         }) {
+        // The limit holds for standard error's file too: room for the message.
+        const bool list = words[1] == "1";
+        const ToolRun run =
+            runTool(directory.path(), words, {.fileSizeLimit = list ? std::uint64_t{60} : std::uint64_t{100'000}});
+        const std::string name = list ? "L" : "generated_noise.csv";
+        EXPECT_EQ(run.exitStatus, 1) << words[1];
+        EXPECT_EQ(run.err, "gaussian_noise: cannot write '" + name + "': File too large\n") << words[1];
+    }
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// (Sanitizer runtimes reserve terabytes of address space: they cannot run
+// under a limit.) However little memory the process may map, once the
+// loader can say why it cannot start the tool (status 127), the tool
+// starts and answers, or the loader refuses it cleanly: never a signal, as
+// a stack frame larger than what is left would give. (Below that, exec
+// itself fails, with a signal the tool never sees.)
+TEST(OutOfMemory, AnyAddressSpaceLimitGivesAnAnswerOrACleanRefusal) {
+    const TemporaryDirectory directory;
+    bool loaderSpeaks = false;
+    int answered = 0;
+    for (std::uint64_t kib = 1024; kib <= 16384; kib += 8) {
+        const ToolRun run = runTool(directory.path(), {"--version"}, {.addressSpaceLimit = kib * 1024});
+        loaderSpeaks = loaderSpeaks || run.exitStatus == 127;
+        if (loaderSpeaks) {
+            EXPECT_NE(run.exitStatus, -1) << kib << " KiB: a signal";
+        }
+        if (run.exitStatus == 0) {
+            ++answered;
+            EXPECT_EQ(run.out, "gaussian_noise " GAUSSIAN_NOISE_VERSION "\n") << kib << " KiB";
+        }
+    }
+    EXPECT_TRUE(loaderSpeaks);
+    EXPECT_GT(answered, 0);
+}
+#endif
 
 // The whole tool where memory runs out, the allocations failing from the
 // Nth on: it writes the exact table with status 0, or says "out of memory"

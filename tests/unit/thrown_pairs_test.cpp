@@ -103,5 +103,70 @@ TEST(ThrownPairs, CountedOverThreadsAndLanesAsRandDrawsThem) {
     }
 }
 
+// A range keeps only so many found pairs; one that finds more goes on from
+// where its room ran out, and the pairs still come in order, each once.
+// With a room of one, every range that holds the pair fills up there.
+TEST(ThrownPairs, ARangeThatFillsUpIsScannedOnFromWhereItStopped) {
+    for (const std::size_t capacity : {std::size_t{1}, std::size_t{2}}) {
+        for (const unsigned threads : {1U, 2U, 3U}) {
+            for (const std::uint64_t first : {std::uint64_t{0}, thrown - 40'000, thrown - 1, thrown}) {
+                std::vector<std::uint64_t> found;
+                std::vector<std::uint64_t> reports;
+                forEachThrownPair(
+                    seed, first, pairsKnown, threads, [&](std::uint64_t pair) { found.push_back(pair); },
+                    [&](std::uint64_t scanned) { reports.push_back(scanned); }, capacity);
+                EXPECT_EQ(found, std::vector<std::uint64_t>{thrown}) << first << ", " << threads << " threads";
+                ASSERT_FALSE(reports.empty());
+                EXPECT_EQ(reports.back(), pairsKnown) << "the last report is the whole range";
+            }
+        }
+    }
+}
+
+// Seed 430 throws away pairs 1440583932 and 1440867727, 283795 apart: in
+// one lane of one thread, a room of one fills at the first, and the second
+// is found by the scan that goes on from there.
+TEST(ThrownPairs, TwoPairsInARangeOfRoomForOneAreBothFound) {
+    constexpr std::array<std::uint64_t, 2> pairs = {1'440'583'932, 1'440'867'727};
+    for (const std::uint64_t pair : pairs) {
+        RandSequence sequence(430);
+        sequence.skip(2 * pair);
+        ASSERT_EQ(sequence(), 0) << pair << ": the pair's first draw is 0";
+    }
+    const std::uint64_t first = (pairs[0] - 100) / RandSequence::lag * RandSequence::lag;
+    const std::uint64_t end = first + std::uint64_t{8} * 1984 * 145;  // lanes of 287680 pairs
+    for (const std::size_t capacity : {std::size_t{1}, std::size_t{2}, maxFoundPerRange}) {
+        std::vector<std::uint64_t> found;
+        forEachThrownPair(
+            430, first, end, 1, [&](std::uint64_t pair) { found.push_back(pair); }, {}, capacity);
+        EXPECT_EQ(found, std::vector<std::uint64_t>(pairs.begin(), pairs.end())) << "room for " << capacity;
+    }
+}
+
+// The pair that closes a window of a lane's looks is looked at: seed 7
+// throws away pair 25261531502, 30 past a multiple of 31, so that a lane
+// starting 1983 pairs before it ends its first window there.
+TEST(ThrownPairs, ThePairThatEndsALanesWindowIsFound) {
+    constexpr std::uint64_t last = 25'261'531'502;
+    RandSequence sequence(7);
+    sequence.skip(2 * last);
+    ASSERT_EQ(sequence(), 0) << "the pair's first draw is 0";
+    const std::uint64_t first = last - 1983;
+    ASSERT_EQ(first % RandSequence::lag, 0U);
+    std::vector<std::uint64_t> found;
+    forEachThrownPair(7, first, first + 8 * 1984, 1, [&](std::uint64_t pair) { found.push_back(pair); });
+    EXPECT_EQ(found, std::vector<std::uint64_t>{last});
+}
+
+// The scan before a cell tells how far it got, in cells: the last word is the cell.
+TEST(ThrownPairs, TheScanForACellReportsTheCellsPassed) {
+    std::vector<std::int64_t> reports;
+    const auto cell = static_cast<std::int64_t>(thrown + 1);
+    EXPECT_EQ(pairOfCellByScan(seed, cell, 2, {}, [&](std::int64_t cells) { reports.push_back(cells); }), thrown + 2);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    EXPECT_EQ(reports.back(), cell);
+}
+
 }  // namespace
 }  // namespace gaussian_noise

@@ -3,6 +3,7 @@
 // 65,030,897 cosines), for each variant built in (skipped, with the reason,
 // where the processor cannot run it), in batches of
 // every size up to the largest so that the padded last group is covered too.
+#include <gnu/libc-version.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "samples/math_checkpoints.h"
@@ -105,6 +107,36 @@ float logfOffAtOneCheckpoint(float x) {
 float cosfOffAtOneCheckpoint(float x) {
     const float result = cosf(x);
     return std::bit_cast<std::uint32_t>(x) == cosfOffAt ? std::nextafter(result, 2.0F) : result;
+}
+
+// Each function's checkpoints, and not the other's, check that function:
+// one difference in either rejects the lanes as the process checks them.
+TEST(VectorMathCheckpoints, EachFunctionIsCheckedOnItsOwn) {
+    if (!mathVariants().front().runnable()) GTEST_SKIP() << "the lanes need AVX2 and FMA, which this processor lacks";
+    for (const MathVariant& variant : mathVariants()) {
+        if (!variant.runnable()) continue;
+        EXPECT_TRUE(lanesGiveTheBitsOf(variant.math, libraryLogf, libraryCosf)) << variant.name;
+        EXPECT_FALSE(lanesGiveTheBitsOf(variant.math, logfOffAtOneCheckpoint, libraryCosf)) << variant.name;
+        EXPECT_FALSE(lanesGiveTheBitsOf(variant.math, libraryLogf, cosfOffAtOneCheckpoint)) << variant.name;
+    }
+}
+
+// Where the processor runs a variant, the C library is one the lanes are
+// proven against, its logf and cosf are its own and the rounding is to
+// nearest, as in this test, the tool computes with the fastest such
+// variant: a check that wrongly refused the lanes would leave the tables
+// right but slow, which no other test sees.
+TEST(VectorMathCheckpoints, TheFastestRunnableLanesAreChosenWhereTheyAreProven) {
+    if (std::string_view(gnu_get_libc_version()) != "2.36") {
+        GTEST_SKIP() << "the lanes are proven against the C library 2.36, not " << gnu_get_libc_version();
+    }
+    const MathVariant* fastest = nullptr;
+    for (const MathVariant& variant : mathVariants()) {
+        if (variant.runnable()) fastest = &variant;
+    }
+    if (fastest == nullptr) GTEST_SKIP() << "the lanes need AVX2 and FMA, which this processor lacks";
+    EXPECT_EQ(chosenMath().log, fastest->math.log) << fastest->name;
+    EXPECT_EQ(chosenMath().cos, fastest->math.cos) << fastest->name;
 }
 
 TEST(VectorMathCheckpoints, OneDifferenceRejectsTheLanes) {
