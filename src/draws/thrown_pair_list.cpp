@@ -208,9 +208,9 @@ private:
         std::uint64_t digest = 0;
         const std::string_view hex =
             digestAt == std::string_view::npos ? std::string_view{} : numbers.substr(digestAt + closingDigest.size());
-        const auto [stop, error] = std::from_chars(hex.data(), hex.data() + hex.size(), digest, 16);
+        const auto [stop, failed] = std::from_chars(hex.data(), hex.data() + hex.size(), digest, 16);
         if (digestAt == std::string_view::npos || !readNumber(numbers.substr(0, digestAt), pairs) || hex.size() != 16 ||
-            error != std::errc{} || stop != hex.data() + hex.size()) {
+            failed != std::errc{} || stop != hex.data() + hex.size()) {
             (void)lineIsNot("a closing line: it is malformed");
             return;
         }

@@ -4,9 +4,10 @@
 #include <array>
 #include <bit>
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+#include <system_error>
 
 #include "cpu.h"
 #include "samples/math_checkpoints.h"
@@ -39,15 +40,12 @@ bool libraryOwn(const char* library, const char* name, Function* function) {
     return own;
 }
 
-// The C library whose logf and cosf the vector math gives the bits of.
-constexpr const char* provenLibraryVersion = "2.36";
-
-// The processor runs AVX2 and FMA; the C library is the version the vector
-// math was proven against; the logf and cosf this program calls are its
+// The processor runs AVX2 and FMA; the C library is of a version whose
+// logf and cosf are those the vector math gives the bits of; the logf and cosf this program calls are its
 // libm's; and the rounding is to nearest, which the proofs were made in (a
 // preloaded library may have set another).
 bool avx2WithTheProvenLibrary() {
-    if (!cpu::avx2Fma() || std::strcmp(gnu_get_libc_version(), provenLibraryVersion) != 0) return false;
+    if (!cpu::avx2Fma() || !provenLibraryVersion(gnu_get_libc_version())) return false;
     if (std::fegetround() != FE_TONEAREST) return false;
     return libraryOwn("libm.so.6", "logf", logf) && libraryOwn("libm.so.6", "cosf", cosf);
 }
@@ -88,6 +86,19 @@ const SampleMath& chooseMath() {
 }  // namespace
 
 std::span<const MathVariant> mathVariants() { return variants; }
+
+bool provenLibraryVersion(std::string_view version) noexcept {
+    // "MAJOR.MINOR", each a whole number, and nothing after them but a
+    // further ".PATCH" part.
+    unsigned major = 0;
+    unsigned minor = 0;
+    const char* const end = version.data() + version.size();
+    const auto [afterMajor, majorError] = std::from_chars(version.data(), end, major);
+    if (majorError != std::errc{} || afterMajor == end || *afterMajor != '.') return false;
+    const auto [afterMinor, minorError] = std::from_chars(afterMajor + 1, end, minor);
+    if (minorError != std::errc{} || (afterMinor != end && *afterMinor != '.')) return false;
+    return major == 2 && minor >= 29 && minor <= 43;
+}
 
 bool lanesGiveTheBitsOf(const SampleMath& math, float (*log)(float), float (*cos)(float)) noexcept {
     return sameBitsOn(math.log, log, logfCheckpoints) && sameBitsOn(math.cos, cos, cosfCheckpoints);

@@ -146,7 +146,7 @@ class FreedOnExit {
 public:
     explicit FreedOnExit(std::span<Slot> slots) noexcept : slots_(slots) {}
     ~FreedOnExit() {
-        for (Slot& slot : slots_) slot = Slot{};
+        std::for_each(slots_.begin(), slots_.end(), [](Slot& slot) { slot = Slot{}; });
     }
     FreedOnExit(const FreedOnExit&) = delete;
     FreedOnExit& operator=(const FreedOnExit&) = delete;

@@ -16,11 +16,13 @@
 #include <span>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "expected_table.h"
 #include "run_tool.h"
 #include "samples/math_checkpoints.h"
+#include "samples/math_choice.h"
 
 namespace gaussian_noise::testing {
 namespace {
@@ -124,6 +126,37 @@ TEST(ForeignMath, AnotherRoundingModeLeavesTheScalarPath) {
     ASSERT_EQ(std::fesetround(FE_TONEAREST), 0);
     EXPECT_FALSE(roundedUpward == referenceSingles(3, 0.5F, 1.0F, 20'000));  // the mode matters
     EXPECT_TRUE(upward.out == roundedUpward);
+}
+
+// The C library's version decides, read as numbers: 2.29 to 2.43 have the
+// logf and cosf the lanes compute, and outside that range, or where the
+// version cannot be read, the scalar functions serve.
+TEST(ForeignMath, TheCLibrarysVersionDecidesWhetherTheLanesServe) {
+    std::string fastest;
+    for (const MathVariant& variant : mathVariants()) {
+        if (variant.runnable()) fastest = variant.name;
+    }
+    if (fastest.empty()) GTEST_SKIP() << "the lanes need AVX2 and FMA, which this processor lacks";
+    const TemporaryDirectory directory;
+    for (const auto& [version, chosen] : std::vector<std::pair<std::string, std::string>>{
+             {"2.28", "scalar"},
+             {"2.29", fastest},
+             {"2.36", fastest},
+             {"2.39.9000", fastest},
+             {"2.43", fastest},
+             {"2.44", "scalar"},
+             {"2.4", "scalar"},
+             {"3.36", "scalar"},
+             {"2.36x", "scalar"},
+             {"", "scalar"},
+         }) {
+        ToolOptions options = preloading(LIBC_VERSION_SHIM_PATH);
+        options.program = CHOSEN_MATH_PATH;
+        options.environment.push_back("LIBC_VERSION_SHIM=" + version);
+        const ToolRun run = runTool(directory.path(), {}, options);
+        EXPECT_EQ(run.exitStatus, 0) << version;
+        EXPECT_EQ(run.out, chosen + "\n") << "version '" << version << "'";
+    }
 }
 
 // Under upward rounding the %g text is printf's in that mode, in the table

@@ -127,18 +127,19 @@ TEST(ThrownPairs, ARangeThatFillsUpIsScannedOnFromWhereItStopped) {
 // one lane of one thread, a room of one fills at the first, and the second
 // is found by the scan that goes on from there.
 TEST(ThrownPairs, TwoPairsInARangeOfRoomForOneAreBothFound) {
-    constexpr std::array<std::uint64_t, 2> pairs = {1'440'583'932, 1'440'867'727};
+    constexpr std::array<std::uint64_t, 2> pairs = {1440583932, 1440867727};
     for (const std::uint64_t pair : pairs) {
         RandSequence sequence(430);
         sequence.skip(2 * pair);
         ASSERT_EQ(sequence(), 0) << pair << ": the pair's first draw is 0";
     }
-    const std::uint64_t first = (pairs[0] - 100) / RandSequence::lag * RandSequence::lag;
-    const std::uint64_t end = first + std::uint64_t{8} * 1984 * 145;  // lanes of 287680 pairs
+    const std::uint64_t from = (pairs[0] - 100) / RandSequence::lag * RandSequence::lag;
+    constexpr std::uint64_t lanePairs = 1984 * 145;  // more than the pairs are apart
+    const std::uint64_t to = from + 8 * lanePairs;
     for (const std::size_t capacity : {std::size_t{1}, std::size_t{2}, maxFoundPerRange}) {
         std::vector<std::uint64_t> found;
         forEachThrownPair(
-            430, first, end, 1, [&](std::uint64_t pair) { found.push_back(pair); }, {}, capacity);
+            430, from, to, 1, [&](std::uint64_t pair) { found.push_back(pair); }, {}, capacity);
         EXPECT_EQ(found, std::vector<std::uint64_t>(pairs.begin(), pairs.end())) << "room for " << capacity;
     }
 }
