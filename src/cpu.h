@@ -12,7 +12,7 @@ inline bool any() noexcept { return true; }
 inline bool avx2() noexcept {
 #if defined(__x86_64__)
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
+    return static_cast<bool>(__builtin_cpu_supports("avx2"));
 #else
     return false;
 #endif
@@ -21,7 +21,7 @@ inline bool avx2() noexcept {
 inline bool avx2Fma() noexcept {
 #if defined(__x86_64__)
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0 && __builtin_cpu_supports("fma") != 0;
+    return static_cast<bool>(__builtin_cpu_supports("avx2")) && static_cast<bool>(__builtin_cpu_supports("fma"));
 #else
     return false;
 #endif
@@ -31,7 +31,7 @@ inline bool avx2Fma() noexcept {
 inline bool avx512f() noexcept {
 #if defined(__x86_64__)
     __builtin_cpu_init();
-    return avx2Fma() && __builtin_cpu_supports("avx512f") != 0;
+    return avx2Fma() && static_cast<bool>(__builtin_cpu_supports("avx512f"));
 #else
     return false;
 #endif

@@ -166,7 +166,7 @@ std::string listDigest(const std::vector<std::uint64_t>& words) {
         for (unsigned byte = 0; byte < 8; ++byte) hash = (hash ^ ((word >> (8 * byte)) & 0xFFU)) * 0x100000001b3U;
     }
     char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    (void)std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;
 }
 
@@ -241,14 +241,16 @@ TEST_F(Parts, AListOfThrownPairsStandsInForTheScan) {
 TEST_F(Parts, OptionsThatMakeNoSenseTogetherAreRefused) {
     writeFile(path("kept.csv"), "kept");
     const std::string rowsForm = "rows must be FIRST-LAST or FIRST-, counted from 1, FIRST <= LAST, not ";
-    const std::string list = "option '--list-thrown-pairs' cannot be used with ";
-    const std::string notATable = ": it writes the list of the whole table's thrown pairs, not a table";
+    const auto list = [](std::string option) {
+        return "option '--list-thrown-pairs' cannot be used with '" +
+               option.append("': it writes the list of the whole table's thrown pairs, not a table");
+    };
     for (const auto& [options, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"--list-thrown-pairs", "--part=1/2"}, list + "'--part'" + notATable},
-             {{"--list-thrown-pairs", "--rows=1-2"}, list + "'--rows'" + notATable},
-             {{"--list-thrown-pairs", "--thrown-pairs=kept.csv"}, list + "'--thrown-pairs'" + notATable},
-             {{"--list-thrown-pairs", "--format=npy"}, list + "'--format'" + notATable},
-             {{"--list-thrown-pairs", "--lossless"}, list + "'--lossless'" + notATable},
+             {{"--list-thrown-pairs", "--part=1/2"}, list("--part")},
+             {{"--list-thrown-pairs", "--rows=1-2"}, list("--rows")},
+             {{"--list-thrown-pairs", "--thrown-pairs=kept.csv"}, list("--thrown-pairs")},
+             {{"--list-thrown-pairs", "--format=npy"}, list("--format")},
+             {{"--list-thrown-pairs", "--lossless"}, list("--lossless")},
              {{"--rows=3-0"}, rowsForm + "'3-0'"},
              {{"--rows=1-00"}, rowsForm + "'1-00'"},
              {{"--rows=6-0"}, rowsForm + "'6-0'"},

@@ -134,7 +134,7 @@ TEST(ThrownPairs, TwoPairsInARangeOfRoomForOneAreBothFound) {
         ASSERT_EQ(sequence(), 0) << pair << ": the pair's first draw is 0";
     }
     const std::uint64_t from = (pairs[0] - 100) / RandSequence::lag * RandSequence::lag;
-    constexpr std::uint64_t lanePairs = 1984 * 145;  // more than the pairs are apart
+    constexpr std::uint64_t lanePairs = std::uint64_t{1984} * 145;  // more than the pairs are apart
     const std::uint64_t to = from + 8 * lanePairs;
     for (const std::size_t capacity : {std::size_t{1}, std::size_t{2}, maxFoundPerRange}) {
         std::vector<std::uint64_t> found;
@@ -155,7 +155,7 @@ TEST(ThrownPairs, ThePairThatEndsALanesWindowIsFound) {
     const std::uint64_t first = last - 1983;
     ASSERT_EQ(first % RandSequence::lag, 0U);
     std::vector<std::uint64_t> found;
-    forEachThrownPair(7, first, first + 8 * 1984, 1, [&](std::uint64_t pair) { found.push_back(pair); });
+    forEachThrownPair(7, first, first + std::uint64_t{8} * 1984, 1, [&](std::uint64_t pair) { found.push_back(pair); });
     EXPECT_EQ(found, std::vector<std::uint64_t>{last});
 }
 
