@@ -225,7 +225,12 @@ private:
             return;
         }
         std::string_view after;
-        if (lines_.next(after) != Lines::Read::end) (void)notAWholeList("it goes on after its closing line");
+        const Lines::Read rest = lines_.next(after);
+        if (rest == Lines::Read::failed) {
+            error_ = systemErrorMessage("cannot read", Message().quote(name_), lines_.error());
+        } else if (rest != Lines::Read::end) {
+            (void)notAWholeList("it goes on after its closing line");
+        }
     }
 
     bool fail(std::string_view why) noexcept {
