@@ -3,9 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cfenv>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 
 #include "io/output.h"
@@ -73,29 +71,26 @@ Message& Message::quote(std::string_view text) noexcept {
     return *this;
 }
 
-Message& Message::number(long long value) noexcept {
+namespace {
+
+template <class Integer>
+Message& appendDecimal(Message& message, Integer value) noexcept {
     std::array<char, 24> digits{};
     const auto [end, error] = std::to_chars(digits.begin(), digits.end(), value);
-    return *this += std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
+    return message += std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
 }
 
-Message& Message::unsignedNumber(unsigned long long value) noexcept {
-    std::array<char, 24> digits{};
-    const auto [end, error] = std::to_chars(digits.begin(), digits.end(), value);
-    return *this += std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
-}
+}  // namespace
+
+Message& Message::number(long long value) noexcept { return appendDecimal(*this, value); }
+Message& Message::unsignedNumber(unsigned long long value) noexcept { return appendDecimal(*this, value); }
 
 Message& Message::general(float value) noexcept {
     // As the table's cells: the tool's own text in the rounding it is proven
     // in, printf's in any other.
     std::array<char, generalRoom> digits{};
-    if (std::fegetround() == FE_TONEAREST) {
-        return *this += std::string_view(digits.data(),
-                                         static_cast<std::size_t>(writeGeneral(digits.data(), value) - digits.data()));
-    }
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): one float into a fixed buffer
-    const int size = std::snprintf(digits.data(), digits.size(), "%g", static_cast<double>(value));
-    return *this += std::string_view(digits.data(), static_cast<std::size_t>(std::max(size, 0)));
+    const char* end = ownTextServes() ? writeGeneral(digits.data(), value) : writeGeneralByPrintf(digits.data(), value);
+    return *this += std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
 }
 
 namespace {

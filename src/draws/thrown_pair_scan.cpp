@@ -206,18 +206,24 @@ void* scanOnThread(void* stretch) {
     return nullptr;
 }
 
-// Hands the range's found pairs over in order; where its room filled up,
-// scans the rest of it a pair at a time, handing each thrown pair over as it
-// is found. With the room of a range sixty times the thrown pairs it holds
-// on average, that is for lowered capacities alone.
-void handOver(std::uint32_t seed, const Range& range, FoundPair found) {
+void handFound(const Range& range, FoundPair found) {
     std::for_each(range.found.begin(), range.found.begin() + static_cast<std::ptrdiff_t>(range.count), found);
+}
+
+// Hands the range's found pairs over in order; where its room filled up,
+// scans the rest of it in the same way, handing its thrown pairs over as
+// their room fills. With the room of a range sixty times the thrown pairs it
+// holds on average, that is for lowered capacities alone.
+void handOver(std::uint32_t seed, const Range& range, FoundPair found) {
+    handFound(range, found);
     if (range.reached == range.end) return;
     RandSequence sequence(seed);
     sequence.skip(2 * range.reached);
-    for (std::uint64_t at = range.reached; at < range.end; ++at) {
-        at += findThrownPair(sequence, range.end - at);
-        if (at < range.end) found(at);
+    Range rest = range;
+    while (rest.reached < rest.end) {
+        rest.count = 0;
+        (void)scanPairs(sequence, rest, rest.reached, rest.end, maxFoundPerRange);
+        handFound(rest, found);
     }
 }
 

@@ -1,7 +1,10 @@
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 #include "text/digits.h"
@@ -272,6 +275,14 @@ constexpr std::array<float, fixedExponentCount + 1> makeDecimalExponentStarts() 
 }  // namespace
 
 constinit const std::array<float, fixedExponentCount + 1> decimalExponentStarts = makeDecimalExponentStarts();
+
+bool ownTextServes() noexcept { return std::fegetround() == FE_TONEAREST; }
+
+char* writeGeneralByPrintf(char* out, float value) noexcept {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): one float into the cell's room
+    const int size = std::snprintf(out, generalRoom, "%g", static_cast<double>(value));
+    return out + std::max(size, 0);
+}
 
 char* writeGeneral(char* out, float value) noexcept {
     const auto bits = std::bit_cast<std::uint32_t>(value);

@@ -18,6 +18,15 @@ inline constexpr int generalRoom = 16;
 // Returns the end of the text, at most 12 characters on ("-1.17549e-38").
 char* writeGeneral(char* out, float value) noexcept;
 
+// Whether the tool's own number text serves in this thread: it is proven in
+// rounding to nearest alone, and a library loaded before the tool may have
+// set another mode, in which printf and std::to_chars write the text.
+bool ownTextServes() noexcept;
+
+// printf's own "%g" text of `value` widened to double, in any rounding mode.
+// Needs generalRoom bytes after `out`; returns the end of the text.
+char* writeGeneralByPrintf(char* out, float value) noexcept;
+
 // Writes each sample's writeGeneral text followed by a comma, the cells of
 // a table row, and returns the end. Needs samples.size() * generalRoom bytes
 // of room; bytes past the returned end may be overwritten with scratch. Runs

@@ -3,9 +3,7 @@
 #include "text/number_text_variants.h"
 
 #include <array>
-#include <cfenv>
 #include <charconv>
-#include <cstdio>
 #include <span>
 
 #include "cpu.h"
@@ -46,8 +44,7 @@ constexpr std::array shortestVariants {
 // which the tool's own text would round otherwise than printf does.
 char* writeGeneralCellsByPrintf(char* out, std::span<const float> samples) noexcept {
     for (const float sample : samples) {
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): one float into the cell's room
-        out += std::snprintf(out, generalRoom, "%g", static_cast<double>(sample));
+        out = writeGeneralByPrintf(out, sample);
         *out++ = ',';
     }
     return out;
@@ -76,12 +73,10 @@ const CellWriterVariant& chooseVariant(std::span<const CellWriterVariant> list) 
 }
 
 // The variant of `list` this process uses, chosen at first use: the
-// library's own text where the rounding is not to nearest (a library loaded
-// before the tool may have set another), for the tool's is proven in that
-// mode alone.
+// library's own text where the tool's does not serve.
 template <const auto& list, const CellWriterVariant& library>
 const CellWriterVariant& chosenOf() {
-    static const CellWriterVariant& chosen = std::fegetround() == FE_TONEAREST ? chooseVariant(list) : library;
+    static const CellWriterVariant& chosen = ownTextServes() ? chooseVariant(list) : library;
     return chosen;
 }
 
