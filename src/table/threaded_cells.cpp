@@ -35,7 +35,11 @@ struct Free {
     void operator()(char* memory) const noexcept { std::free(memory); }  // NOLINT(cppcoreguidelines-no-malloc)
 };
 
+// A slot is waited on by the writer (until it is full) and by the worker
+// whose chunk comes next in it (until it is free for that chunk), on its own
+// condition: a hand-off wakes those two alone, not every thread.
 struct Slot {
+    std::condition_variable changed;
     std::unique_ptr<char, Free> text;  // room for a whole chunk
     std::uint64_t chunk = 0;           // the chunk it holds, or is free for
     bool full = false;                 // holds its chunk, for the writer
@@ -44,6 +48,16 @@ struct Slot {
     std::uint64_t thrownBefore = 0;
     std::int64_t first = 0;  // the index of the chunk's first cell it was laid out from
     DrawnCells drawn{};
+
+    // Frees the buffer and forgets the chunk; the condition stays.
+    void empty() noexcept {
+        text.reset();
+        chunk = 0;
+        full = false;
+        thrownBefore = 0;
+        first = 0;
+        drawn = {};
+    }
 };
 
 struct Pipeline {
@@ -54,7 +68,6 @@ struct Pipeline {
     std::uint64_t chunks;
     std::span<Slot> slots;
     std::mutex mutex;
-    std::condition_variable changed;
     std::uint64_t nextChunk = 0;  // the next one a worker takes
     bool stopping = false;
 };
@@ -78,7 +91,7 @@ void drawChunks(Pipeline& pipeline) {
             if (pipeline.stopping || pipeline.nextChunk == pipeline.chunks) return;
             chunk = pipeline.nextChunk++;
             slot = &pipeline.slots[chunk % pipeline.slots.size()];
-            pipeline.changed.wait(lock, [&] { return pipeline.stopping || slot->chunk == chunk; });
+            slot->changed.wait(lock, [&] { return pipeline.stopping || slot->chunk == chunk; });
             if (pipeline.stopping) return;
         }
         // The buffer is this worker's alone until it is marked full.
@@ -91,7 +104,7 @@ void drawChunks(Pipeline& pipeline) {
             const std::lock_guard lock(pipeline.mutex);
             slot->full = true;
         }
-        pipeline.changed.notify_all();
+        slot->changed.notify_all();
     }
 }
 
@@ -101,7 +114,7 @@ bool writeChunks(BlockWriter& out, Pipeline& pipeline, Progress* progress, Threa
         Slot& slot = pipeline.slots[chunk % pipeline.slots.size()];
         {
             std::unique_lock lock(pipeline.mutex);
-            pipeline.changed.wait(lock, [&] { return slot.full; });
+            slot.changed.wait(lock, [&] { return slot.full; });
         }
         const std::uint64_t firstPair = chunk * pipeline.pairsPerChunk;
         if (slot.first != done.cells) {  // a pair thrown away since moved the chunk's cells
@@ -119,7 +132,7 @@ bool writeChunks(BlockWriter& out, Pipeline& pipeline, Progress* progress, Threa
             slot.chunk = chunk + pipeline.slots.size();
             slot.thrownBefore = firstPair + pipeline.pairsPerChunk - static_cast<std::uint64_t>(done.cells);
         }
-        pipeline.changed.notify_all();
+        slot.changed.notify_all();
         if (progress != nullptr) progress->update(done.cells, out.written());
     }
     return true;
@@ -133,7 +146,7 @@ std::span<Slot> allocateSlots(std::span<Slot> slots, std::size_t room) noexcept 
     std::size_t allocated = 0;
     for (; allocated < slots.size(); ++allocated) {
         Slot& slot = slots[allocated];
-        slot = Slot{};
+        slot.empty();
         slot.text.reset(static_cast<char*>(std::malloc(room)));  // NOLINT(cppcoreguidelines-no-malloc)
         if (slot.text == nullptr) break;
         slot.chunk = allocated;
@@ -146,7 +159,7 @@ class FreedOnExit {
 public:
     explicit FreedOnExit(std::span<Slot> slots) noexcept : slots_(slots) {}
     ~FreedOnExit() {
-        std::for_each(slots_.begin(), slots_.end(), [](Slot& slot) { slot = Slot{}; });
+        std::for_each(slots_.begin(), slots_.end(), [](Slot& slot) { slot.empty(); });
     }
     FreedOnExit(const FreedOnExit&) = delete;
     FreedOnExit& operator=(const FreedOnExit&) = delete;
@@ -174,7 +187,7 @@ public:
             const std::lock_guard lock(pipeline_.mutex);
             pipeline_.stopping = true;
         }
-        pipeline_.changed.notify_all();
+        for (Slot& slot : pipeline_.slots) slot.changed.notify_all();
         for (std::size_t i = 0; i < started_; ++i) ::pthread_join(threads_[i], nullptr);
     }
     Workers(const Workers&) = delete;
@@ -212,7 +225,7 @@ ThreadedCells writeThreadedCells(BlockWriter& out, const Table& table, std::uint
                       cellsRoom(table.format, static_cast<std::int64_t>(chunkPairs)));
     const FreedOnExit freed{allocated};
     if (allocated.empty()) return {};
-    Pipeline pipeline{table, seed, firstPair, chunkPairs, chunks, allocated, {}, {}};
+    Pipeline pipeline{table, seed, firstPair, chunkPairs, chunks, allocated, {}};
     // No thread: the caller writes the table alone. Fewer: they do the same work.
     const Workers running(pipeline, std::min<std::uint64_t>(threads, pipeline.slots.size()));
     if (running.started() == 0) return {};
