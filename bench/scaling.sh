@@ -11,8 +11,8 @@
 #     of its own (the same bytes, in pieces);
 #   - and copies the one-thread CSV file with dd in 1 MiB blocks: a plain
 #     write of the same bytes to one file.
-# Every file is checked against the one-thread table before it is timed
-# again (the parts concatenated). Prints a markdown table of the medians,
+# The runs of a round come in a new random order each round. Every file is
+# checked against the one-thread table (the parts concatenated). Prints a markdown table of the medians,
 # naming the processor, and then runs bench/write_ways (the ways one file
 # can take bytes) once with 5 repetitions.
 set -euo pipefail
@@ -58,20 +58,37 @@ declare -A times
 for format in csv npy; do
   table "$format" 1 "reference.$format"
 done
-for ((r = 0; r < repetitions; r++)); do
-  for format in csv npy; do
-    for n in "${counts[@]}"; do
-      times[$format.$n]+=" $(seconds table "$format" "$n" out)"
+run() {  # NAME: one timed run, FORMAT.THREADS, FORMAT.parts or copy, its bytes checked
+  local format=${1%.*} what=${1#*.} k
+  case $1 in
+    copy)
+      times[copy]+=" $(seconds dd if=reference.csv of=copy bs=1M status=none)"
+      same copy reference.csv
+      rm copy
+      ;;
+    *.parts)
+      times[$1]+=" $(seconds parts "$format")"
+      for ((k = 1; k <= processors; k++)); do cat "part.$k"; done | same - "reference.$format"
+      rm part.*
+      ;;
+    *)
+      times[$1]+=" $(seconds table "$format" "$what" out)"
       same out "reference.$format"
-    done
-    times[$format.parts]+=" $(seconds parts "$format")"
-    for ((k = 1; k <= processors; k++)); do cat "part.$k"; done >joined
-    same joined "reference.$format"
-    rm -f out joined part.*
-  done
-  times[copy]+=" $(seconds dd if=reference.csv of=copy bs=1M status=none)"
-  rm copy
+      rm out
+      ;;
+  esac
+}
+names=(copy)
+for format in csv npy; do
+  for n in "${counts[@]}" parts; do names+=("$format.$n"); done
 done
+# A new order each round: on a virtual machine, memory just freed and taken
+# again may cost more than memory kept, and no run should always come first.
+for ((r = 0; r < repetitions; r++)); do
+  for name in $(printf '%s\n' "${names[@]}" | shuf); do run "$name"; done
+done
+# Every time on standard error, to see the spread the medians hide.
+for name in "${!times[@]}"; do echo "$name:${times[$name]}" >&2; done
 median() { tr ' ' '\n' | sed '/^$/d' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
