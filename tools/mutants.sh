@@ -138,8 +138,8 @@ mutant full rows-ending-at-the-last-row-refused src/cli/command_line.cpp \
   'if (rows.first > runs || rows.last > runs) {' 'if (rows.first > runs || rows.last >= runs) {'
 mutant full rows-last-of-zero-read-as-the-end src/cli/command_line.cpp \
   '(!lastText.empty() && *last < *first)' '(*last != 0 && *last < *first)'
-mutant full text-ignores-the-rounding-mode src/text/number_text_variants.cpp \
-  'std::fegetround() == FE_TONEAREST ? chooseVariant(list) : library' 'chooseVariant(list)'
+mutant full text-ignores-the-rounding-mode src/text/general.cpp \
+  'return std::fegetround() == FE_TONEAREST;' 'return true;'
 mutant full file-size-limit-a-signal src/main.cpp '(void)std::signal(SIGXFSZ, SIG_IGN);' ''
 mutant full progress-killed-by-a-closed-pipe src/io/progress.cpp \
   '(void)writeAllNoSignal(fd_, std::string_view(output' '(void)writeAll(fd_, std::string_view(output'
