@@ -57,6 +57,27 @@ void twoSequenceDraws(benchmark::State& state) {
 }
 BENCHMARK(twoSequenceDraws);
 
+// The draws of a batch, 512 at a time, through each group kernel the
+// processor runs (the others report an error).
+void sequenceFill(benchmark::State& state) {
+    const gaussian_noise::GroupKernel& kernel =
+        gaussian_noise::groupKernelVariants()[static_cast<std::size_t>(state.range(0))];
+    state.SetLabel(kernel.name);
+    if (!kernel.supported()) {
+        state.SkipWithError("needs instructions this processor lacks");
+        return;
+    }
+    gaussian_noise::RandSequence sequence(1);
+    std::vector<std::int32_t> draws(512);
+    for (auto iteration : state) {
+        (void)iteration;
+        sequence.fill(draws, kernel);
+        benchmark::DoNotOptimize(draws.data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 512);
+}
+BENCHMARK(sequenceFill)->DenseRange(0, static_cast<int>(gaussian_noise::groupKernelVariants().size()) - 1);
+
 // One skip of 10^6 or 10^12 draws, as a thread does to reach its share.
 void sequenceSkip(benchmark::State& state) {
     gaussian_noise::RandSequence sequence(1);

@@ -82,7 +82,8 @@ void threadsPwrite(benchmark::State& state) {
             running.emplace_back([fd, t, threads] {
                 for (std::size_t i = t; i < blocks; i += threads) {
                     const auto offset = static_cast<off_t>(i * blockSize);
-                    if (::pwrite(fd, block().data(), blockSize, offset) != static_cast<ssize_t>(blockSize)) std::abort();
+                    if (::pwrite(fd, block().data(), blockSize, offset) != static_cast<ssize_t>(blockSize))
+                        std::abort();
                 }
             });
         }

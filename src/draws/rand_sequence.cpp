@@ -90,17 +90,14 @@ void RandSequence::refill() noexcept {
 // Substituting r[i-3] = r[i-6] + r[i-34] twice into r[i] = r[i-3] + r[i-31]
 // gives r[i] = r[i-9] + r[i-31] + r[i-34] + r[i-37], whose nearest word is
 // nine back: any eight words in a row are sums of words already known, one
-// vector of eight sums with AVX2.
+// vector of eight sums with AVX2. Three more times gives
+// r[i] = r[i-18] + r[i-31] + r[i-34] + r[i-37] + r[i-40] + r[i-43] + r[i-46],
+// eighteen back: sixteen words at once, with AVX-512.
 namespace {
 
-// The words kept before the new ones: the relation reaches 37 back, and the
-// vector kernel holds five whole groups of eight.
-constexpr unsigned reach = 40;
-
-// Extends `words` (r[j-40] .. r[j-1] in words[0..39], the newer words after
-// them) by `count` words, a multiple of 8, writing each draw (word >> 1)
-// to `draws` too.
-using ExtendByGroups = void (*)(std::uint32_t* words, std::int32_t* draws, std::size_t count) noexcept;
+// The words kept before the new ones: the longer relation reaches 46 back,
+// and the AVX-512 kernel holds three whole groups of sixteen.
+constexpr unsigned reach = 48;
 
 void extendByGroupsPortable(std::uint32_t* words, std::int32_t* draws, std::size_t count) noexcept {
     for (std::size_t i = reach; i < reach + count; ++i) {
@@ -127,12 +124,13 @@ template <int s>
 
 [[gnu::target("avx2")]] void extendByGroupsAvx2(std::uint32_t* words, std::int32_t* draws, std::size_t count) noexcept {
     // The five groups before the next: r[j-40..j-33] .. r[j-8..j-1].
-    __m256i fifth = loadGroup(words);
-    __m256i fourth = loadGroup(words + 8);
-    __m256i third = loadGroup(words + 16);
-    __m256i second = loadGroup(words + 24);
-    __m256i first = loadGroup(words + 32);
-    for (std::size_t done = 0; done < count; done += RandSequence::group) {
+    const std::uint32_t* history = words + reach - 40;
+    __m256i fifth = loadGroup(history);
+    __m256i fourth = loadGroup(history + 8);
+    __m256i third = loadGroup(history + 16);
+    __m256i second = loadGroup(history + 24);
+    __m256i first = loadGroup(history + 32);
+    for (std::size_t done = 0; done < count; done += 8) {
         // r[j+k] = r[j+k-9] + r[j+k-31] + r[j+k-34] + r[j+k-37] for k = 0..7.
         const __m256i sum =
             _mm256_add_epi32(_mm256_add_epi32(wordsFrom<7>(second, first), wordsFrom<1>(fourth, third)),
@@ -146,29 +144,68 @@ template <int s>
         first = sum;
     }
 }
+
+[[gnu::target("avx512f")]] void extendByGroupsAvx512(std::uint32_t* words, std::int32_t* draws,
+                                                     std::size_t count) noexcept {
+    // The three groups before the next: r[j-48..j-33], r[j-32..j-17], r[j-16..j-1].
+    __m512i third = _mm512_loadu_si512(words);
+    __m512i second = _mm512_loadu_si512(words + 16);
+    __m512i first = _mm512_loadu_si512(words + 32);
+    std::size_t done = 0;
+    for (; done + 16 <= count; done += 16) {
+        // r[j+k] for k = 0..15 from the words 18, 31, 34, 37, 40, 43 and 46
+        // back: words 30, 17, 14, 11, 8, 5 and 2 on of the three groups.
+        // valignd takes sixteen words in a row from two registers.
+        const __m512i near =
+            _mm512_add_epi32(_mm512_alignr_epi32(first, second, 14), _mm512_alignr_epi32(first, second, 1));
+        const __m512i middle =
+            _mm512_add_epi32(_mm512_alignr_epi32(second, third, 14), _mm512_alignr_epi32(second, third, 11));
+        const __m512i far = _mm512_add_epi32(
+            _mm512_add_epi32(_mm512_alignr_epi32(second, third, 8), _mm512_alignr_epi32(second, third, 5)),
+            _mm512_alignr_epi32(second, third, 2));
+        const __m512i sum = _mm512_add_epi32(_mm512_add_epi32(near, middle), far);
+        _mm512_storeu_si512(words + reach + done, sum);
+        _mm512_storeu_si512(draws + done, _mm512_srli_epi32(sum, 1));
+        third = second;
+        second = first;
+        first = sum;
+    }
+    // A last group of eight, from the words just stored.
+    extendByGroupsPortable(words + done, draws + done, count - done);
+}
 #endif
+
+constexpr std::array groupKernels {
+    GroupKernel{"portable", cpu::any, extendByGroupsPortable},
+#if defined(__x86_64__)
+        GroupKernel{"avx2", cpu::avx2, extendByGroupsAvx2}, GroupKernel{"avx512", cpu::avx512f, extendByGroupsAvx512},
+#endif
+};
 
 }  // namespace
 
-std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws) noexcept {
-    // The words handed out last, r[b] .. r[b+30], and the nine before them,
-    // from r[j] = r[j+31] - r[j+28]; then as many new ones as the groups take.
+std::span<const GroupKernel> groupKernelVariants() noexcept { return groupKernels; }
+
+const GroupKernel& chosenGroupKernel() noexcept {
+    static const GroupKernel& chosen = *std::find_if(groupKernels.rbegin(), groupKernels.rend(),
+                                                     [](const GroupKernel& kernel) { return kernel.supported(); });
+    return chosen;
+}
+
+std::size_t RandSequence::fillGroups(std::span<std::int32_t> draws, const GroupKernel& kernel) noexcept {
+    // The words handed out last, r[b] .. r[b+30], and the seventeen before
+    // them, from r[j] = r[j+31] - r[j+28]; then as many new ones as the groups take.
     constexpr std::size_t perCall = 512;  // the draws of the batch step's 256 pairs
     // Scratch: every word read is written first.
     std::array<std::uint32_t, reach + perCall> words;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     std::copy(words_.begin(), words_.end(), words.begin() + (reach - lag));
     for (unsigned j = reach - lag; j-- > 0;) words[j] = words[j + lag] - words[j + lag - tap];
-#if defined(__x86_64__)
-    static const ExtendByGroups extend = cpu::avx2() ? extendByGroupsAvx2 : extendByGroupsPortable;
-#else
-    static const ExtendByGroups extend = extendByGroupsPortable;
-#endif
     std::size_t filled = 0;
     while (draws.size() - filled >= group) {
         const std::size_t count = std::min(perCall, (draws.size() - filled) / group * group);
-        extend(words.data(), draws.data() + filled, count);
+        kernel.extend(words.data(), draws.data() + filled, count);
         filled += count;
-        // The newest 40 words are the history of the next call's groups.
+        // The newest `reach` words are the history of the next call's groups.
         std::copy(words.begin() + static_cast<std::ptrdiff_t>(count),
                   words.begin() + static_cast<std::ptrdiff_t>(count + reach), words.begin());
     }

@@ -11,6 +11,22 @@
 
 namespace gaussian_noise {
 
+// A way to extend the sequence by whole groups of eight words: given the
+// 48 words before (words[0..47], oldest first), writes the next `count`
+// words (a multiple of eight) after them and each one's draw (word >> 1)
+// to `draws`.
+struct GroupKernel {
+    const char* name;
+    bool (*supported)();  // whether this processor can run `extend`
+    void (*extend)(std::uint32_t* words, std::int32_t* draws, std::size_t count) noexcept;
+};
+
+// Every kernel built in, the portable one first, each later one faster
+// where supported: eight words at a time with AVX2, sixteen with AVX-512.
+std::span<const GroupKernel> groupKernelVariants() noexcept;
+// The last supported one, which fill() uses.
+const GroupKernel& chosenGroupKernel() noexcept;
+
 // glibc's rand() is an additive lagged Fibonacci generator: each draw adds two
 // earlier 32-bit words modulo 2^32, r[i] = r[i-3] + r[i-31], and returns the
 // sum shifted right by one bit. The 31 newest words are the whole state.
@@ -31,10 +47,10 @@ public:
 
     // Fills `draws` with the next draws, as that many calls of operator()
     // would: the words of this block first, then whole groups of eight at a
-    // time (fillGroups), then the rest a block at a time.
-    void fill(std::span<std::int32_t> draws) noexcept {
+    // time (fillGroups, through `kernel`), then the rest a block at a time.
+    void fill(std::span<std::int32_t> draws, const GroupKernel& kernel = chosenGroupKernel()) noexcept {
         draws = handOut(draws);
-        if (draws.size() >= std::size_t{2} * group) draws = draws.subspan(fillGroups(draws));
+        if (draws.size() >= std::size_t{2} * group) draws = draws.subspan(fillGroups(draws, kernel));
         while (!draws.empty()) {
             refill();
             draws = handOut(draws);
@@ -47,7 +63,7 @@ public:
     static constexpr unsigned lag = 31;  // the older tap, and the number of words kept
     static constexpr unsigned tap = 3;   // the newer tap
 
-    // Draws a vector register of words computes at once.
+    // The draws fill() hands out to a kernel at once come in multiples of this.
     static constexpr std::size_t group = 8;
 
     // The words of a block, oldest first.
@@ -83,7 +99,7 @@ private:
     // With every word of the block handed out: fills the longest prefix of
     // `draws` that is a whole number of groups, eight words at a time, and
     // leaves the block at the newest of them. Returns the prefix's length.
-    std::size_t fillGroups(std::span<std::int32_t> draws) noexcept;
+    std::size_t fillGroups(std::span<std::int32_t> draws, const GroupKernel& kernel) noexcept;
 
     // Words r[b] .. r[b+30] of the sequence, oldest first. The draws handed
     // out so far end with r[b+next_-1]; the next one is r[b+next_] >> 1, and

@@ -8,6 +8,7 @@
 #include <map>
 #include <random>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -29,20 +30,46 @@ TEST(RandSequence, GivesTheDrawsOfTheCLibrarysRand) {
 
 // fill() hands out words a block at a time and eight at a time: spans of
 // every length from 1 to 2100 (past the groups' own batch of 512), one
-// after another, each from wherever the last left off.
-TEST(RandSequence, FillGivesTheDrawsOfTheCLibrarysRand) {
+// after another, each from wherever the last left off, through each kernel.
+class RandSequenceKernel : public ::testing::TestWithParam<std::size_t> {
+protected:
+    void SetUp() override {
+        if (!kernel().supported()) GTEST_SKIP() << kernel().name << " needs instructions this processor lacks";
+    }
+    static const GroupKernel& kernel() { return groupKernelVariants()[GetParam()]; }
+};
+
+TEST_P(RandSequenceKernel, FillGivesTheDrawsOfTheCLibrarysRand) {
     for (const std::uint32_t seed : {1U, 1733011200U}) {
         std::srand(seed);
         RandSequence copy(seed);
         std::vector<std::int32_t> drawn(2100);
         std::int64_t checked = 0;
         for (std::size_t length = 1; length <= drawn.size(); ++length) {
-            copy.fill(std::span(drawn).first(length));
+            copy.fill(std::span(drawn).first(length), kernel());
             for (std::size_t i = 0; i < length; ++i, ++checked) {
                 ASSERT_EQ(drawn[i], std::rand()) << "seed " << seed << ", draw " << checked;
             }
         }
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachBuiltIn, RandSequenceKernel,
+                         ::testing::Range<std::size_t>(0, groupKernelVariants().size()),
+                         [](const ::testing::TestParamInfo<std::size_t>& param) {
+                             return std::string(groupKernelVariants()[param.param].name);
+                         });
+
+TEST(RandSequence, FillTakesTheFastestKernelThisProcessorRuns) {
+    const std::span<const GroupKernel> kernels = groupKernelVariants();
+    const auto fastest =
+        std::find_if(kernels.rbegin(), kernels.rend(), [](const GroupKernel& k) { return k.supported(); });
+    EXPECT_STREQ(chosenGroupKernel().name, fastest->name);
+#if defined(__x86_64__)
+    if (static_cast<bool>(__builtin_cpu_supports("avx512f"))) {
+        EXPECT_STREQ(chosenGroupKernel().name, "avx512");
+    }
+#endif
 }
 
 // Distances to skip: the edges of a block of 31 words, both sides of powers
