@@ -4,6 +4,8 @@
 // be asked from a static initialiser that runs before the compiler's own.
 #pragma once
 
+#include <span>
+
 namespace gaussian_noise::cpu {
 
 // Every processor: for the portable variant at the head of each list.
@@ -35,6 +37,17 @@ inline bool avx512f() noexcept {
 #else
     return false;
 #endif
+}
+
+// The last variant of `list` whose supported() holds here: each list puts
+// the portable one, which runs everywhere, first and the faster ones after.
+template <class Variant>
+const Variant& lastSupported(std::span<const Variant> list) noexcept {
+    const Variant* chosen = list.data();
+    for (const Variant& variant : list) {
+        if (variant.supported()) chosen = &variant;
+    }
+    return *chosen;
 }
 
 }  // namespace gaussian_noise::cpu

@@ -187,8 +187,7 @@ constexpr std::array groupKernels {
 std::span<const GroupKernel> groupKernelVariants() noexcept { return groupKernels; }
 
 const GroupKernel& chosenGroupKernel() noexcept {
-    static const GroupKernel& chosen = *std::find_if(groupKernels.rbegin(), groupKernels.rend(),
-                                                     [](const GroupKernel& kernel) { return kernel.supported(); });
+    static const GroupKernel& chosen = cpu::lastSupported<GroupKernel>(groupKernels);
     return chosen;
 }
 

@@ -17,16 +17,10 @@ namespace gaussian_noise {
 
 namespace {
 
-// The words of each lane's block, side by side.
-using Lanes = std::array<RandSequence::Block, scanLanes>;
 constexpr unsigned lag = RandSequence::lag;
 constexpr unsigned tap = RandSequence::tap;
 
-// Moves each lane's block of words on by `blocks` blocks; returns the
-// smallest word each lane passed.
-using AdvanceLanes = std::array<std::uint32_t, scanLanes> (*)(Lanes& lanes, std::uint64_t blocks) noexcept;
-
-std::array<std::uint32_t, scanLanes> advanceLanesPortable(Lanes& lanes, std::uint64_t blocks) noexcept {
+std::array<std::uint32_t, scanLanes> advanceLanesPortable(ScanLanes& lanes, std::uint64_t blocks) noexcept {
     std::array<std::uint32_t, scanLanes> least{};
     least.fill(~0U);
     for (std::size_t k = 0; k < lanes.size(); ++k) {
@@ -42,8 +36,9 @@ std::array<std::uint32_t, scanLanes> advanceLanesPortable(Lanes& lanes, std::uin
 }
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] std::array<std::uint32_t, scanLanes> advanceLanesAvx2(Lanes& lanes,
-                                                                              std::uint64_t blocks) noexcept {
+// Eight of the lanes, from `lanes` on, with their least words from `least` on.
+[[gnu::target("avx2")]] void advanceEightLanesAvx2(RandSequence::Block* lanes, std::uint64_t blocks,
+                                                   std::uint32_t* least) noexcept {
     // Word j of every lane in one register: words[j] holds r[b+j] of each.
     __m256i words[lag];  // NOLINT(cppcoreguidelines-avoid-c-arrays,cppcoreguidelines-pro-type-member-init): every word
                          // is set first
@@ -53,7 +48,7 @@ std::array<std::uint32_t, scanLanes> advanceLanesPortable(Lanes& lanes, std::uin
                                      static_cast<int>(lanes[4][j]), static_cast<int>(lanes[5][j]),
                                      static_cast<int>(lanes[6][j]), static_cast<int>(lanes[7][j]));
     }
-    __m256i least = _mm256_set1_epi32(-1);
+    __m256i smallest = _mm256_set1_epi32(-1);
     for (std::uint64_t block = 0; block < blocks; ++block) {
         // As refill(): the newest word of each of the three chains in a register.
         __m256i newest0 = words[lag - tap];
@@ -63,34 +58,89 @@ std::array<std::uint32_t, scanLanes> advanceLanesPortable(Lanes& lanes, std::uin
             newest0 = words[j] = _mm256_add_epi32(words[j], newest0);
             newest1 = words[j + 1] = _mm256_add_epi32(words[j + 1], newest1);
             newest2 = words[j + 2] = _mm256_add_epi32(words[j + 2], newest2);
-            least = _mm256_min_epu32(least, _mm256_min_epu32(newest0, _mm256_min_epu32(newest1, newest2)));
+            smallest = _mm256_min_epu32(smallest, _mm256_min_epu32(newest0, _mm256_min_epu32(newest1, newest2)));
         }
         words[lag - 1] = _mm256_add_epi32(words[lag - 1], newest0);
-        least = _mm256_min_epu32(least, words[lag - 1]);
+        smallest = _mm256_min_epu32(smallest, words[lag - 1]);
     }
-    std::array<std::uint32_t, scanLanes> lane{};
+    std::array<std::uint32_t, 8> lane{};
     for (unsigned j = 0; j < lag; ++j) {
         _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(lane.data())), words[j]);
-        for (std::size_t k = 0; k < lanes.size(); ++k) lanes[k][j] = lane[k];
+        for (std::size_t k = 0; k < lane.size(); ++k) lanes[k][j] = lane[k];
     }
-    _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(lane.data())), least);
-    return lane;
+    _mm256_storeu_si256(static_cast<__m256i*>(static_cast<void*>(least)), smallest);
+}
+
+// Eight lanes a register: the first eight, then the others.
+[[gnu::target("avx2")]] std::array<std::uint32_t, scanLanes> advanceLanesAvx2(ScanLanes& lanes,
+                                                                              std::uint64_t blocks) noexcept {
+    static_assert(scanLanes % 8 == 0);
+    std::array<std::uint32_t, scanLanes> least{};
+    for (std::size_t k = 0; k < scanLanes; k += 8) advanceEightLanesAvx2(&lanes[k], blocks, &least[k]);
+    return least;
+}
+
+// All sixteen lanes in one register, word j of each in words[j]: the 31
+// words and the least take the 32 registers AVX-512 has. The words move in
+// and out by gather and scatter, lane k's word j being 31 k + j words past
+// its lane's first.
+[[gnu::target("avx512f")]] std::array<std::uint32_t, scanLanes> advanceLanesAvx512(ScanLanes& lanes,
+                                                                                   std::uint64_t blocks) noexcept {
+    static_assert(scanLanes == 16 && sizeof(RandSequence::Block) == lag * sizeof(std::uint32_t));
+    const __m512i place = _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                                             _mm512_set1_epi32(static_cast<int>(lag)));
+    std::uint32_t* first = lanes[0].data();
+    __m512i words[lag];  // NOLINT(cppcoreguidelines-avoid-c-arrays,cppcoreguidelines-pro-type-member-init): every word
+                         // is set first
+    for (unsigned j = 0; j < lag; ++j) words[j] = _mm512_i32gather_epi32(place, first + j, 4);
+    __m512i smallest = _mm512_set1_epi32(-1);
+    for (std::uint64_t block = 0; block < blocks; ++block) {
+        __m512i newest0 = words[lag - tap];
+        __m512i newest1 = words[lag - tap + 1];
+        __m512i newest2 = words[lag - tap + 2];
+        for (unsigned j = 0; j + tap <= lag; j += tap) {
+            newest0 = words[j] = _mm512_add_epi32(words[j], newest0);
+            newest1 = words[j + 1] = _mm512_add_epi32(words[j + 1], newest1);
+            newest2 = words[j + 2] = _mm512_add_epi32(words[j + 2], newest2);
+            smallest = _mm512_min_epu32(smallest, _mm512_min_epu32(newest0, _mm512_min_epu32(newest1, newest2)));
+        }
+        words[lag - 1] = _mm512_add_epi32(words[lag - 1], newest0);
+        smallest = _mm512_min_epu32(smallest, words[lag - 1]);
+    }
+    for (unsigned j = 0; j < lag; ++j) _mm512_i32scatter_epi32(first + j, place, words[j], 4);
+    std::array<std::uint32_t, scanLanes> least{};
+    _mm512_storeu_si512(least.data(), smallest);
+    return least;
 }
 #endif
 
 }  // namespace
 
-unsigned advanceSideBySide(std::span<RandSequence, scanLanes> sequences, std::uint64_t pairs) noexcept {
-    Lanes lanes{};
+namespace {
+
+constexpr std::array scanKernels {
+    ScanKernel{"portable", cpu::any, advanceLanesPortable},
+#if defined(__x86_64__)
+        ScanKernel{"avx2", cpu::avx2, advanceLanesAvx2}, ScanKernel{"avx512", cpu::avx512f, advanceLanesAvx512},
+#endif
+};
+
+}  // namespace
+
+std::span<const ScanKernel> scanKernelVariants() noexcept { return scanKernels; }
+
+const ScanKernel& chosenScanKernel() noexcept {
+    static const ScanKernel& chosen = cpu::lastSupported<ScanKernel>(scanKernels);
+    return chosen;
+}
+
+unsigned advanceSideBySide(std::span<RandSequence, scanLanes> sequences, std::uint64_t pairs,
+                           const ScanKernel& kernel) noexcept {
+    ScanLanes lanes{};
     for (std::size_t k = 0; k < lanes.size(); ++k) {
         lanes[k] = sequences[k].blockAtEnd();
     }
-#if defined(__x86_64__)
-    static const AdvanceLanes advance = cpu::avx2() ? advanceLanesAvx2 : advanceLanesPortable;
-#else
-    static const AdvanceLanes advance = advanceLanesPortable;
-#endif
-    const std::array<std::uint32_t, scanLanes> least = advance(lanes, 2 * pairs / lag);
+    const std::array<std::uint32_t, scanLanes> least = kernel.advance(lanes, 2 * pairs / lag);
     unsigned mayHavePassed = 0;
     for (std::size_t k = 0; k < lanes.size(); ++k) {
         sequences[k].standAtEndOf(lanes[k]);
@@ -139,9 +189,9 @@ bool scanPairs(RandSequence& sequence, Range& range, std::uint64_t at, std::uint
     return true;
 }
 
-// Each thread scans its stretch as ten ranges, in order: a head up to a
-// multiple of 31 pairs, eight lanes of equal length side by side in vector
-// registers, and the tail.
+// Each thread scans its stretch as scanLanes + 2 ranges, in order: a head up
+// to a multiple of 31 pairs, the lanes of equal length side by side in
+// vector registers, and the tail.
 constexpr std::size_t rangesPerThread = scanLanes + 2;
 // Pairs the lanes move on between two looks at whether one passed a thrown pair.
 constexpr std::uint64_t lanePairsPerLook = std::uint64_t{RandSequence::lag} * 64;
@@ -177,9 +227,7 @@ void scan(Stretch& stretch) noexcept {
     alone(ranges.front());
     alone(ranges.back());
     const std::span<Range, scanLanes> laneRanges(ranges.data() + 1, scanLanes);
-    std::array<RandSequence, scanLanes> sequences{
-        RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed),
-        RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed), RandSequence(stretch.seed)};
+    std::array<RandSequence, scanLanes> sequences = sameSequences<scanLanes>(RandSequence(stretch.seed));
     for (std::size_t k = 0; k < scanLanes; ++k) sequences[k].skip(2 * laneRanges[k].first);
     // A lane whose room filled up keeps moving with the others but looks no
     // more: its range stops where it filled, and the rest is scanned apart.

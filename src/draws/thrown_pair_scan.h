@@ -4,9 +4,11 @@
 // in eight sequences side by side in vector lanes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "draws/rand_sequence.h"
 #include "function_ref.h"
@@ -42,8 +44,18 @@ void forEachThrownPair(std::uint32_t seed, std::uint64_t first, std::uint64_t en
 std::uint64_t pairOfCellByScan(std::uint32_t seed, std::int64_t cell, unsigned threads, FoundPair found = {},
                                FunctionRef<void(std::int64_t)> progress = {});
 
-// The sequences the scan moves on side by side.
-inline constexpr std::size_t scanLanes = 8;
+// The sequences the scan moves on side by side: sixteen in one register
+// with AVX-512, eight at a time with AVX2.
+inline constexpr std::size_t scanLanes = 16;
+
+// `count` copies of `sequence`.
+template <std::size_t count>
+std::array<RandSequence, count> sameSequences(const RandSequence& sequence) noexcept {
+    return [&]<std::size_t... k>(std::index_sequence<k...>) {
+        return std::array<RandSequence, count>{((void)k, sequence)...};
+    }
+    (std::make_index_sequence<count>());
+}
 
 // Moves `sequence` on a pair of draws at a time, over at most `pairs` pairs,
 // and stops just after the first pair whose first draw is 0. Returns the
@@ -52,13 +64,30 @@ inline constexpr std::size_t scanLanes = 8;
 // around the lanes.
 std::uint64_t findThrownPair(RandSequence& sequence, std::uint64_t pairs) noexcept;
 
-// Moves each of eight sequences on by `pairs` pairs (a multiple of
+// Moves each of the scanLanes sequences on by `pairs` pairs (a multiple of
 // RandSequence::lag), side by side in the lanes of vector registers where
 // the processor has them, without handing out a draw. Returns which of them
 // may have passed a pair whose first draw is 0: bit k for sequences[k], set
 // for each that did (and, once in about 2^31 pairs, for one whose second
 // draw was 0: findThrownPair tells). Each sequence must stand where it did
 // after a multiple of `lag` pairs from srand.
-unsigned advanceSideBySide(std::span<RandSequence, scanLanes> sequences, std::uint64_t pairs) noexcept;
+// The words of each lane's block, side by side.
+using ScanLanes = std::array<RandSequence::Block, scanLanes>;
+
+// A way to move the lanes on: `advance` moves each lane's block of words on
+// by `blocks` blocks and returns the smallest word each lane passed.
+struct ScanKernel {
+    const char* name;
+    bool (*supported)();  // whether this processor can run `advance`
+    std::array<std::uint32_t, scanLanes> (*advance)(ScanLanes& lanes, std::uint64_t blocks) noexcept;
+};
+
+// Every kernel built in, the portable one first, each later one faster
+// where supported; and the last supported one, which the scan uses.
+std::span<const ScanKernel> scanKernelVariants() noexcept;
+const ScanKernel& chosenScanKernel() noexcept;
+
+unsigned advanceSideBySide(std::span<RandSequence, scanLanes> sequences, std::uint64_t pairs,
+                           const ScanKernel& kernel = chosenScanKernel()) noexcept;
 
 }  // namespace gaussian_noise

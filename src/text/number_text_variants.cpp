@@ -63,20 +63,11 @@ char* writeShortestCellsByToChars(char* out, std::span<const float> samples) noe
 constexpr CellWriterVariant printfGeneral{"printf", cpu::any, writeGeneralCellsByPrintf};
 constexpr CellWriterVariant toCharsShortest{"to_chars", cpu::any, writeShortestCellsByToChars};
 
-// The last supported variant of a list whose first runs everywhere.
-const CellWriterVariant& chooseVariant(std::span<const CellWriterVariant> list) {
-    const CellWriterVariant* chosen = list.data();
-    for (const CellWriterVariant& variant : list) {
-        if (variant.supported()) chosen = &variant;
-    }
-    return *chosen;
-}
-
 // The variant of `list` this process uses, chosen at first use: the
 // library's own text where the tool's does not serve.
 template <const auto& list, const CellWriterVariant& library>
 const CellWriterVariant& chosenOf() {
-    static const CellWriterVariant& chosen = ownTextServes() ? chooseVariant(list) : library;
+    static const CellWriterVariant& chosen = ownTextServes() ? cpu::lastSupported<CellWriterVariant>(list) : library;
     return chosen;
 }
 

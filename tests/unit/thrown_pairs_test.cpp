@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "draws/rand_sequence.h"
@@ -62,23 +63,46 @@ TEST(ThrownPairs, FindStopsJustAfterTheFirstOneWithinTheLimit) {
     }
 }
 
-TEST(ThrownPairs, EightSequencesSideBySideAreEachTheSequence) {
+// Each scan kernel built in, on its own.
+class ScanKernelLanes : public ::testing::TestWithParam<std::size_t> {
+protected:
+    void SetUp() override {
+        if (!kernel().supported()) GTEST_SKIP() << kernel().name << " needs instructions this processor lacks";
+    }
+    static const ScanKernel& kernel() { return scanKernelVariants()[GetParam()]; }
+};
+
+TEST_P(ScanKernelLanes, SequencesSideBySideAreEachTheSequence) {
     constexpr std::uint64_t pairs = std::uint64_t{RandSequence::lag} * 64;
-    // Starts in multiples of 31 pairs; only the one at 409200 passes pair 410216.
-    constexpr std::array<std::uint64_t, 8> starts = {0, 31, 409'200, 408'208, 410'223, 62'000, 12'400, 310};
-    std::array<RandSequence, 8> sequences{RandSequence(seed), RandSequence(seed), RandSequence(seed),
-                                          RandSequence(seed), RandSequence(seed), RandSequence(seed),
-                                          RandSequence(seed), RandSequence(seed)};
+    // Starts in multiples of 31 pairs; of seed 376's, only the ones at 409200
+    // (lanes 2 and 13) pass pair 410216.
+    constexpr std::array<std::uint64_t, scanLanes> starts = {
+        0,  31,  409'200,           408'208, 410'223, 62'000,  12'400, 310,
+        93, 217, 400'000 / 31 * 31, 3'100,   31'000,  409'200, 620,    410'254};
+    std::array<RandSequence, scanLanes> sequences = sameSequences<scanLanes>(RandSequence(seed));
     for (std::size_t k = 0; k < starts.size(); ++k) sequences[k].skip(2 * starts[k]);
-    EXPECT_EQ(advanceSideBySide(sequences, pairs), 1U << 2U);
-    for (std::size_t k = 0; k < starts.size(); ++k) {
+    // The last lane is seed 102769's, whose pair 268847 begins with the last
+    // word of a block of 31 (2 * 268847 = 30 past a multiple of 31).
+    constexpr std::uint64_t lastWordStart = 268'847 / 31 * 31 - 31 * 20;
+    RandSequence lastWordLane(102'769);
+    lastWordLane.skip(2 * lastWordStart);
+    sequences.back() = lastWordLane;
+    EXPECT_EQ(advanceSideBySide(sequences, pairs, kernel()), 1U << 2U | 1U << 13U | 1U << (scanLanes - 1));
+    for (std::size_t k = 0; k + 1 < starts.size(); ++k) {
         const std::uint64_t draw = 2 * (starts[k] + pairs);
         EXPECT_EQ(sequences[k](), randDraws()[draw]) << "lane " << k;
         EXPECT_EQ(sequences[k](), randDraws()[draw + 1]) << "lane " << k;
     }
+    lastWordLane.skip(2 * pairs);
+    EXPECT_EQ(sequences.back()(), lastWordLane()) << "the last lane";
 }
 
-// Ranges long enough for three threads of eight lanes each, and short ones,
+INSTANTIATE_TEST_SUITE_P(EachBuiltIn, ScanKernelLanes, ::testing::Range<std::size_t>(0, scanKernelVariants().size()),
+                         [](const ::testing::TestParamInfo<std::size_t>& param) {
+                             return std::string(scanKernelVariants()[param.param].name);
+                         });
+
+// Ranges long enough for three threads of all their lanes each, and short ones,
 // with the pair at their edges and inside; and the pair of a cell.
 TEST(ThrownPairs, CountedOverThreadsAndLanesAsRandDrawsThem) {
     struct Range {
@@ -135,7 +159,7 @@ TEST(ThrownPairs, TwoPairsInARangeOfRoomForOneAreBothFound) {
     }
     const std::uint64_t from = (pairs[0] - 100) / RandSequence::lag * RandSequence::lag;
     constexpr std::uint64_t lanePairs = std::uint64_t{1984} * 145;  // more than the pairs are apart
-    const std::uint64_t to = from + 8 * lanePairs;
+    const std::uint64_t to = from + scanLanes * lanePairs;
     for (const std::size_t capacity : {std::size_t{1}, std::size_t{2}, maxFoundPerRange}) {
         std::vector<std::uint64_t> found;
         forEachThrownPair(
@@ -155,7 +179,8 @@ TEST(ThrownPairs, ThePairThatEndsALanesWindowIsFound) {
     const std::uint64_t first = last - 1983;
     ASSERT_EQ(first % RandSequence::lag, 0U);
     std::vector<std::uint64_t> found;
-    forEachThrownPair(7, first, first + std::uint64_t{8} * 1984, 1, [&](std::uint64_t pair) { found.push_back(pair); });
+    forEachThrownPair(7, first, first + std::uint64_t{scanLanes} * 1984, 1,
+                      [&](std::uint64_t pair) { found.push_back(pair); });
     EXPECT_EQ(found, std::vector<std::uint64_t>{last});
 }
 
