@@ -63,7 +63,8 @@ void finish(benchmark::State& state, int files) {
 
 // Today's writer: one thread, write() after write().
 void oneThreadWrite(benchmark::State& state) {
-    for (auto _ : state) {
+    for (auto iteration : state) {
+        (void)iteration;
         const int fd = openNew(pathOf(0));
         writeBlocks(fd, blocks);
         ::close(fd);
@@ -75,9 +76,11 @@ void oneThreadWrite(benchmark::State& state) {
 // its blocks, every Nth, at their own offsets in the one file.
 void threadsPwrite(benchmark::State& state) {
     const auto threads = static_cast<std::size_t>(state.range(0));
-    for (auto _ : state) {
+    for (auto iteration : state) {
+        (void)iteration;
         const int fd = openNew(pathOf(0));
         std::vector<std::thread> running;
+        running.reserve(threads);
         for (std::size_t t = 0; t < threads; ++t) {
             running.emplace_back([fd, t, threads] {
                 for (std::size_t i = t; i < blocks; i += threads) {
@@ -97,13 +100,15 @@ void threadsPwrite(benchmark::State& state) {
 // N threads, each its own blocks.
 void threadsMapping(benchmark::State& state) {
     const auto threads = static_cast<std::size_t>(state.range(0));
-    for (auto _ : state) {
+    for (auto iteration : state) {
+        (void)iteration;
         const int fd = ::open(pathOf(0).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0 || ::posix_fallocate(fd, 0, static_cast<off_t>(fileSize)) != 0) std::abort();
         void* map = ::mmap(nullptr, fileSize, PROT_WRITE, MAP_SHARED, fd, 0);
         if (map == MAP_FAILED) std::abort();
         auto* bytes = static_cast<char*>(map);
         std::vector<std::thread> running;
+        running.reserve(threads);
         for (std::size_t t = 0; t < threads; ++t) {
             running.emplace_back([bytes, t, threads] {
                 for (std::size_t i = t; i < blocks; i += threads) {
@@ -122,8 +127,10 @@ void threadsMapping(benchmark::State& state) {
 // processes writing a part each do.
 void threadsOwnFiles(benchmark::State& state) {
     const auto threads = static_cast<int>(state.range(0));
-    for (auto _ : state) {
+    for (auto iteration : state) {
+        (void)iteration;
         std::vector<std::thread> running;
+        running.reserve(static_cast<std::size_t>(threads));
         for (int t = 0; t < threads; ++t) {
             running.emplace_back([t, threads] {
                 const int fd = openNew(pathOf(t));

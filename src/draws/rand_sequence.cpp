@@ -187,7 +187,7 @@ constexpr std::array groupKernels {
 std::span<const GroupKernel> groupKernelVariants() noexcept { return groupKernels; }
 
 const GroupKernel& chosenGroupKernel() noexcept {
-    static const GroupKernel& chosen = cpu::lastSupported<GroupKernel>(groupKernels);
+    static const auto& chosen = cpu::lastSupported<GroupKernel>(groupKernels);
     return chosen;
 }
 

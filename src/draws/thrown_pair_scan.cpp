@@ -130,7 +130,7 @@ constexpr std::array scanKernels {
 std::span<const ScanKernel> scanKernelVariants() noexcept { return scanKernels; }
 
 const ScanKernel& chosenScanKernel() noexcept {
-    static const ScanKernel& chosen = cpu::lastSupported<ScanKernel>(scanKernels);
+    static const auto& chosen = cpu::lastSupported<ScanKernel>(scanKernels);
     return chosen;
 }
 

@@ -77,8 +77,8 @@ TEST_P(ScanKernelLanes, SequencesSideBySideAreEachTheSequence) {
     // Starts in multiples of 31 pairs; of seed 376's, only the ones at 409200
     // (lanes 2 and 13) pass pair 410216.
     constexpr std::array<std::uint64_t, scanLanes> starts = {
-        0,  31,  409'200,           408'208, 410'223, 62'000,  12'400, 310,
-        93, 217, 400'000 / 31 * 31, 3'100,   31'000,  409'200, 620,    410'254};
+        0,     31,     409'200, 408'208, 410'223, 62'000, 12'400, 310, 93, 217, std::uint64_t{400'000} / 31 * 31,
+        3'100, 31'000, 409'200, 620,     410'254};
     std::array<RandSequence, scanLanes> sequences = sameSequences<scanLanes>(RandSequence(seed));
     for (std::size_t k = 0; k < starts.size(); ++k) sequences[k].skip(2 * starts[k]);
     // The last lane is seed 102769's, whose pair 268847 begins with the last
