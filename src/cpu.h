@@ -39,6 +39,17 @@ inline bool avx512f() noexcept {
 #endif
 }
 
+// AVX-512 F and BW, with AVX2 beside them.
+inline bool avx512bw() noexcept {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    return avx2() && static_cast<bool>(__builtin_cpu_supports("avx512f")) &&
+           static_cast<bool>(__builtin_cpu_supports("avx512bw"));
+#else
+    return false;
+#endif
+}
+
 // The last variant of `list` whose supported() holds here: each list puts
 // the portable one, which runs everywhere, first and the faster ones after.
 template <class Variant>

@@ -28,62 +28,13 @@
 
 #include "text/digits.h"
 #include "text/digits_avx2.h"
+#include "text/fixed_layouts.h"
 #include "text/number_text.h"
 
 namespace gaussian_noise {
 namespace {
 
 constexpr int lanes = 8;
-
-// Where a cell's source bytes are: the six digits at 0 to 5, then these.
-constexpr std::uint8_t pointByte = 6;
-constexpr std::uint8_t zeroByte = 8;
-constexpr std::uint8_t minusByte = 9;
-constexpr std::uint8_t noByte = 0x80;  // the shuffle writes 0
-
-constexpr int layoutCount = 2 * fixedExponentCount;  // sign and exponent
-
-struct Layouts {
-    // For each layout, which source byte each byte of the text takes.
-    std::array<std::array<std::uint8_t, 16>, layoutCount> shuffles;
-    // For each layout and mask of zero digits (bit i for digit i), the
-    // text's length: trailing zeros go, and the point when no fraction digit
-    // is left.
-    std::array<std::array<std::uint8_t, 64>, layoutCount> lengths;
-};
-
-constexpr Layouts makeLayouts() {
-    Layouts layouts{};
-    for (int negative = 0; negative <= 1; ++negative) {
-        for (int k = minFixedExponent; k < minFixedExponent + fixedExponentCount; ++k) {
-            const auto layout = static_cast<std::size_t>(negative * fixedExponentCount + k - minFixedExponent);
-            auto& shuffle = layouts.shuffles[layout];
-            shuffle.fill(noByte);
-            std::size_t size = 0;
-            if (negative != 0) shuffle[size++] = minusByte;
-            if (k < 0) {  // "0.", then -k-1 zeros, then the digits
-                shuffle[size++] = zeroByte;
-                shuffle[size++] = pointByte;
-                for (int zero = 0; zero < -k - 1; ++zero) shuffle[size++] = zeroByte;
-                for (std::uint8_t digit = 0; digit < 6; ++digit) shuffle[size++] = digit;
-            } else {  // k + 1 integer digits, the point, the rest
-                for (std::uint8_t digit = 0; digit < 6; ++digit) {
-                    if (static_cast<int>(digit) == k + 1) shuffle[size++] = pointByte;
-                    shuffle[size++] = digit;
-                }
-            }
-            for (unsigned zeros = 0; zeros < 64; ++zeros) {
-                int digits = 6;
-                while (digits > 1 && ((zeros >> (digits - 1)) & 1) != 0) --digits;
-                const int unsignedSize = fixedLength(k, digits);
-                layouts.lengths[layout][zeros] = static_cast<std::uint8_t>(negative + unsignedSize);
-            }
-        }
-    }
-    return layouts;
-}
-
-constexpr Layouts layouts = makeLayouts();
 
 // The thresholds decimalExponentStarts, each in all eight lanes.
 struct Thresholds {
@@ -171,17 +122,9 @@ struct Group {
 }
 
 // Writes cell i of the group in fixed notation, and its comma.
-[[gnu::target("avx2"), gnu::always_inline]] inline char* writeFixedCell(char* out, const Group& group, std::size_t i) {
-    const auto layout = static_cast<std::size_t>(group.layouts[i]);
-    __m128i source;
-    __m128i shuffle;
-    std::memcpy(&source, group.sources[i].data(), sizeof source);
-    std::memcpy(&shuffle, layouts.shuffles[layout].data(), sizeof shuffle);
-    const __m128i text = _mm_shuffle_epi8(source, shuffle);
-    std::memcpy(out, &text, sizeof text);
-    out += layouts.lengths[layout][group.zeroDigits[i]];
-    *out = ',';
-    return out + 1;
+[[gnu::target("avx2"), gnu::always_inline]] inline char* writeGroupCell(char* out, const Group& group, std::size_t i) {
+    return writeFixedCell(out, group.sources[i].data(), static_cast<std::size_t>(group.layouts[i]),
+                          group.zeroDigits[i]);
 }
 
 // Writes the cells of the first `count` of eight samples.
@@ -190,14 +133,14 @@ struct Group {
     prepareGroup(group, samples, thresholds);
     const auto cells = static_cast<std::size_t>(count);
     if (group.others == 0) {
-        for (std::size_t i = 0; i < cells; ++i) out = writeFixedCell(out, group, i);
+        for (std::size_t i = 0; i < cells; ++i) out = writeGroupCell(out, group, i);
         return out;
     }
     for (std::size_t i = 0; i < cells; ++i) {
         if (((group.others >> i) & 1) != 0) {
             out = writeGeneralCell(out, samples[i]);
         } else {
-            out = writeFixedCell(out, group, i);
+            out = writeGroupCell(out, group, i);
         }
     }
     return out;

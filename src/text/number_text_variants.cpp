@@ -30,6 +30,7 @@ constexpr std::array variants {
     CellWriterVariant{"portable", cpu::any, writeGeneralCellsPortable},
 #if defined(__x86_64__)
         CellWriterVariant{"avx2", cpu::avx2, writeGeneralCellsAvx2},
+        CellWriterVariant{"avx512", cpu::avx512bw, writeGeneralCellsAvx512},
 #endif
 };
 

@@ -56,8 +56,10 @@ inline constexpr int fixedExponentCount = 10;
 extern const std::array<float, fixedExponentCount + 1> decimalExponentStarts;
 
 #if defined(__x86_64__)
-// Eight samples at a time with AVX2 instructions (number_text_avx2.cpp).
+// Eight samples at a time with AVX2 instructions (general_avx2.cpp).
 char* writeGeneralCellsAvx2(char* out, std::span<const float> samples) noexcept;
+// Sixteen samples at a time with AVX-512 F and BW (general_avx512.cpp).
+char* writeGeneralCellsAvx512(char* out, std::span<const float> samples) noexcept;
 // writeShortest's text and a comma, four samples at a time with AVX2.
 char* writeShortestCellsAvx2(char* out, std::span<const float> samples) noexcept;
 #endif

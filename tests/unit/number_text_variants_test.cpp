@@ -110,7 +110,9 @@ TEST(CellWriterVariants, PortableComesFirstAndTheFastestSupportedIsChosen) {
     EXPECT_EQ(cellWriterVariants().front().name, "portable");
     EXPECT_TRUE(chosenCellWriterVariant().supported());
 #if defined(__x86_64__)
-    if (static_cast<bool>(__builtin_cpu_supports("avx2"))) {
+    if (static_cast<bool>(__builtin_cpu_supports("avx512f")) && static_cast<bool>(__builtin_cpu_supports("avx512bw"))) {
+        EXPECT_EQ(chosenCellWriterVariant().name, "avx512");
+    } else if (static_cast<bool>(__builtin_cpu_supports("avx2"))) {
         EXPECT_EQ(chosenCellWriterVariant().name, "avx2");
     }
 #endif
