@@ -19,6 +19,8 @@ public:
               return (*static_cast<const Function*>(context))(args...);
           }) {}
 
+    explicit operator bool() const noexcept { return call_ != nullptr; }
+
     R operator()(Args... args) const {
         if (call_ == nullptr) return R();
         return call_(context_, args...);

@@ -95,8 +95,14 @@ Message& Message::general(float value) noexcept {
 
 namespace {
 
+ReportSink reportSink;
+
 // One write, so that the line cannot be torn apart by another process's output.
 void writeLine(std::string_view kind, const Message& message) noexcept {
+    if (reportSink) {
+        reportSink(kind, message.text());
+        return;
+    }
     std::array<char, 4200> line{};
     char* end = std::copy(programName.begin(), programName.end(), line.begin());
     end = std::copy_n(": ", 2, end);
@@ -108,6 +114,8 @@ void writeLine(std::string_view kind, const Message& message) noexcept {
 }
 
 }  // namespace
+
+void redirectReports(ReportSink sink) noexcept { reportSink = sink; }
 
 void report(const Message& message) noexcept { writeLine({}, message); }
 

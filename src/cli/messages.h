@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "function_ref.h"
+
 namespace gaussian_noise {
 
 // The name the tool goes by in its messages, its progress line and --version.
@@ -50,6 +52,13 @@ void report(const Message& message) noexcept;
 
 // Reports "gaussian_noise: warning: MESSAGE".
 void warn(const Message& message) noexcept;
+
+// Takes what report() and warn() would write, without the program's name:
+// the kind ("" or "warning: ") and the message.
+using ReportSink = FunctionRef<void(std::string_view kind, std::string_view message)>;
+// Sends reports and warnings to `sink` instead of standard error, until
+// called again with an empty one: for the Python module, which raises them.
+void redirectReports(ReportSink sink) noexcept;
 
 // "ACTION NAME: the system's reason for `error`".
 Message systemErrorMessage(std::string_view action, const Message& name, int error) noexcept;

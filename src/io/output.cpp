@@ -99,11 +99,16 @@ int Output::close() noexcept {
     return ::close(fd_) == 0 ? 0 : errno;
 }
 
+int BlockWriter::hand(std::string_view text) noexcept {
+    const int failure = fd_ >= 0 ? writeAll(fd_, text) : sink_(text);
+    if (failure != 0) return failure;
+    written_ += text.size();
+    return afterBlock_();
+}
+
 bool BlockWriter::flush() noexcept {
     if (error_ == 0) {
-        const auto pending = static_cast<std::size_t>(end_ - begin_);
-        error_ = writeAll(fd_, std::string_view(begin_, pending));
-        if (error_ == 0) written_ += pending;
+        error_ = hand(std::string_view(begin_, static_cast<std::size_t>(end_ - begin_)));
         end_ = begin_;
     }
     return error_ == 0;
@@ -111,27 +116,23 @@ bool BlockWriter::flush() noexcept {
 
 bool BlockWriter::writeThrough(std::string_view text) noexcept {
     if (!flush()) return false;
-    error_ = writeAll(fd_, text);
-    if (error_ == 0) written_ += text.size();
+    error_ = hand(text);
     return error_ == 0;
 }
 
-bool writeToOutput(std::string_view name, FunctionRef<bool(BlockWriter&, int)> write) {
+bool writeToOutput(std::string_view name, FunctionRef<bool(BlockWriter&, int)> write, AfterBlock afterBlock,
+                   int* failure) {
+    const auto fail = [failure](std::string_view action, const Message& what, int error) {
+        reportSystemError(action, what, error);
+        if (failure != nullptr) *failure = error;
+        return false;
+    };
     Output output(name);
-    if (output.fd() < 0) {
-        reportSystemError("cannot open", output.name(), output.openError());
-        return false;
-    }
+    if (output.fd() < 0) return fail("cannot open", output.name(), output.openError());
     static std::array<char, std::size_t{1} << 20> buffer;
-    BlockWriter out(output.fd(), buffer);
-    if (!write(out, output.fd())) {
-        reportSystemError("cannot write", output.name(), out.error());
-        return false;
-    }
-    if (const int error = output.close(); error != 0) {
-        reportSystemError("cannot close", output.name(), error);
-        return false;
-    }
+    BlockWriter out(output.fd(), buffer, afterBlock);
+    if (!write(out, output.fd())) return fail("cannot write", output.name(), out.error());
+    if (const int error = output.close(); error != 0) return fail("cannot close", output.name(), error);
     return true;
 }
 

@@ -63,12 +63,21 @@ private:
     bool owned_ = false;  // a file this object opened and has not closed
 };
 
-// Collects text in a caller's buffer and writes it out whenever it fills.
-// After the first failed write it keeps the errno and writes nothing more.
+// Takes one block of the table, all of it or none: returns 0, or the errno
+// that stops the table. For a table that goes to memory (the Python module).
+using BlockSink = FunctionRef<int(std::string_view)>;
+// Asked after each block the system took: 0 to go on, or the errno that
+// stops the table as a failed write (the Python module's check for Ctrl-C).
+using AfterBlock = FunctionRef<int()>;
+
+// Collects text in a caller's buffer and writes it out whenever it fills:
+// to a file descriptor, or to a sink. After the first failed write it keeps
+// the errno and writes nothing more.
 class BlockWriter {
 public:
-    BlockWriter(int fd, std::span<char> buffer) noexcept
-        : fd_(fd), begin_(buffer.data()), end_(buffer.data()), limit_(buffer.data() + buffer.size()) {}
+    BlockWriter(int fd, std::span<char> buffer, AfterBlock afterBlock = {}) noexcept
+        : BlockWriter(fd, BlockSink{}, buffer, afterBlock) {}
+    BlockWriter(BlockSink sink, std::span<char> buffer) noexcept : BlockWriter(-1, sink, buffer, AfterBlock{}) {}
 
     // Makes room for `size` more bytes, flushing first when the buffer is too
     // full. False when that flush fails, and false at once, flushing nothing,
@@ -93,7 +102,20 @@ public:
     [[nodiscard]] std::uint64_t written() const noexcept { return written_; }
 
 private:
+    BlockWriter(int fd, BlockSink sink, std::span<char> buffer, AfterBlock afterBlock) noexcept
+        : fd_(fd),
+          sink_(sink),
+          afterBlock_(afterBlock),
+          begin_(buffer.data()),
+          end_(buffer.data()),
+          limit_(buffer.data() + buffer.size()) {}
+
+    // Hands `text` to the descriptor or the sink; 0, or the errno of the failure.
+    int hand(std::string_view text) noexcept;
+
     int fd_;
+    BlockSink sink_;
+    AfterBlock afterBlock_;
     int error_ = 0;
     std::uint64_t written_ = 0;
     char* begin_;
@@ -106,8 +128,10 @@ private:
 // writer and the output's descriptor, writes and flushes, and returns false
 // after a failed write, whose errno the writer keeps. Every failure, of the
 // open, a write or the close, is reported on standard error with the
-// output's name and the system's reason. Returns whether all went well.
-// One output at a time: the buffer is the process's.
-bool writeToOutput(std::string_view name, FunctionRef<bool(BlockWriter&, int)> write);
+// output's name and the system's reason. Returns whether all went well;
+// where not, `failure` (when given) gets the errno. `afterBlock` goes to the
+// writer. One output at a time: the buffer is the process's.
+bool writeToOutput(std::string_view name, FunctionRef<bool(BlockWriter&, int)> write, AfterBlock afterBlock = {},
+                   int* failure = nullptr);
 
 }  // namespace gaussian_noise
