@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Checks the Debian package that `cmake --workflow --preset package` leaves in
-# build/package/: its name and contents, that the unpacked tool runs and
-# writes a table, that its man page renders without warnings, that its
-# version, changelog and man page agree, and that lintian finds nothing.
-# Needs dpkg-dev, man-db and lintian.
-# Usage: packaging/check_package.sh [PACKAGE.deb]
+# Checks the Debian packages that `cmake --workflow --preset package` leaves
+# in build/package/: their names and contents, that the unpacked tool runs
+# and writes a table, that its man page renders without warnings, that its
+# version, changelog and man page agree, that the unpacked Python module
+# gives the tool's table, and that lintian finds nothing in either.
+# Needs dpkg-dev, man-db, lintian and python3-numpy.
+# Usage: packaging/check_package.sh [PACKAGE.deb [PYTHON_PACKAGE.deb]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +16,8 @@ fail() {
 
 version=$(sed -n 's/^project(gaussian_noise VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt)
 deb=${1:-build/package/gaussian-noise_${version}_$(dpkg --print-architecture).deb}
-[[ -f $deb ]] || fail "no package $deb: run 'cmake --workflow --preset package' first"
+python_deb=${2:-build/package/python3-gaussian-noise_${version}_$(dpkg --print-architecture).deb}
+[[ -f $deb && -f $python_deb ]] || fail "no packages $deb and $python_deb: run 'cmake --workflow --preset package' first"
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "the package's version is not $version"
 [[ $(dpkg-deb -f "$deb" Depends) == *libc6* ]] || fail "the package does not depend on libc6"
 
@@ -49,5 +51,27 @@ zcat "$doc/changelog.gz" >"$work/changelog"
   fail "the changelog's newest entry is not $version"
 cmp -s "$doc/copyright" LICENSE || fail "the copyright file is not LICENSE"
 
-lintian --fail-on error,warning --info "$deb" 2>&1 | sed '/running with root privileges/d'
-echo "check_package.sh: $deb is sound ($(stat -c %s "$deb") bytes)"
+[[ $(dpkg-deb -f "$python_deb" Version) == "$version" ]] || fail "the Python package's version is not $version"
+[[ $(dpkg-deb -f "$python_deb" Depends) == *python3-numpy* ]] || fail "the Python package does not depend on python3-numpy"
+module=$(/usr/bin/python3 -c 'import sysconfig; print("gaussian_noise" + sysconfig.get_config_var("EXT_SUFFIX"))')
+expected="./usr/lib/python3/dist-packages/$module
+./usr/lib/python3/dist-packages/gaussian_noise.pyi
+./usr/share/doc/python3-gaussian-noise/changelog.gz
+./usr/share/doc/python3-gaussian-noise/copyright"
+files=$(dpkg-deb -c "$python_deb" | awk '!/^d/ {print $6}' | sort)
+[[ $files == "$expected" ]] || fail "the Python package holds other files than expected:"$'\n'"$files"
+dpkg-deb -x "$python_deb" "$work/python"
+(cd "$work/run" && "$tool" -q -s 9 --format=f32 -o table.f32 0 1 20 30) || fail "the unpacked tool failed"
+PYTHONPATH=$work/python/usr/lib/python3/dist-packages /usr/bin/python3 -c "
+import sys, gaussian_noise
+assert gaussian_noise.__version__ == '$version', gaussian_noise.__version__
+table = gaussian_noise.table(0, 1, 20, 30, seed=9)
+sys.exit(table.tobytes() != open('$work/run/table.f32', 'rb').read())" ||
+  fail "the unpacked Python module does not give the tool's table"
+cmp -s "$work/python/usr/share/doc/python3-gaussian-noise/changelog.gz" "$doc/changelog.gz" ||
+  fail "the packages' changelogs differ"
+
+for package in "$deb" "$python_deb"; do
+  lintian --fail-on error,warning --info "$package" 2>&1 | sed '/running with root privileges/d'
+done
+echo "check_package.sh: $deb and $python_deb are sound ($(stat -c %s "$deb") and $(stat -c %s "$python_deb") bytes)"
