@@ -191,14 +191,29 @@ std::string pairText(const py::object& pair, const char* what, const char* separ
     throw py::type_error(std::string(what) + " must be a pair of integers" + (open ? ", the second may be None" : ""));
 }
 
+// A path as the system takes it; one with a null character would name
+// another file, and is refused as Python's open() refuses it.
+std::string pathOf(const py::object& path) {
+    auto name = py::module_::import("os").attr("fspath")(path).cast<std::string>();
+    if (name.find('\0') != std::string::npos) throw py::value_error("embedded null byte");
+    return name;
+}
+
 Options optionsOf(const py::object& rows, const py::object& part, const py::object& thrownPairs) {
     Options options;
     if (!rows.is_none()) options.rows = pairText(rows, "rows", "-", true);
     if (!part.is_none()) options.part = pairText(part, "part", "/", false);
-    if (!thrownPairs.is_none()) {
-        options.thrownPairs = py::module_::import("os").attr("fspath")(thrownPairs).cast<std::string>();
-    }
+    if (!thrownPairs.is_none()) options.thrownPairs = pathOf(thrownPairs);
     return options;
+}
+
+// Runs `work` with Python's lock released, in the call's turn, its reports kept.
+template <class Work>
+void inTurn(KeptReports& reports, const Work& work) {
+    const py::gil_scoped_release unlocked;
+    const std::lock_guard<std::mutex> turn(oneCallAtATime);
+    const KeptReports::Redirected redirected(reports);
+    work();
 }
 
 using FloatArray = py::array_t<float, py::array::c_style>;
@@ -231,10 +246,7 @@ py::object table(double mean, double variance, const py::int_& runs, const py::i
     KeptReports reports;
     int failure = 0;
     bool written = false;
-    {
-        const py::gil_scoped_release unlocked;
-        const std::lock_guard<std::mutex> turn(oneCallAtATime);
-        const KeptReports::Redirected redirected(reports);
+    inTurn(reports, [&] {
         if (const std::optional<std::uint64_t> firstPair = firstPairOf(settings, *settings.seed)) {
             std::size_t filled = 0;
             const auto sink = [&](std::string_view block) {
@@ -248,7 +260,7 @@ py::object table(double mean, double variance, const py::int_& runs, const py::i
             written = writeTable(writer, settings, *settings.seed, *firstPair) && filled == size;
             failure = writer.error();
         }
-    }
+    });
     finish(reports, written, failure);
     return result;
 }
@@ -256,7 +268,7 @@ py::object table(double mean, double variance, const py::int_& runs, const py::i
 void writeFile(const py::object& path, double mean, double variance, const py::int_& runs, const py::int_& samples,
                const py::int_& seed, const std::string& format, bool lossless, const py::int_& threads,
                const py::object& rows, const py::object& part, const py::object& thrownPairs) {
-    const auto name = py::module_::import("os").attr("fspath")(path).cast<std::string>();
+    const std::string name = pathOf(path);
     std::vector<std::string> arguments =
         argumentsOf(format, {mean, variance, runs, samples, seed, threads}, optionsOf(rows, part, thrownPairs));
     if (lossless) arguments.insert(arguments.begin(), "--lossless");
@@ -267,10 +279,7 @@ void writeFile(const py::object& path, double mean, double variance, const py::i
     KeptReports reports;
     int failure = 0;
     bool written = false;
-    {
-        const py::gil_scoped_release unlocked;
-        const std::lock_guard<std::mutex> turn(oneCallAtATime);
-        const KeptReports::Redirected redirected(reports);
+    inTurn(reports, [&] {
         if (const std::optional<std::uint64_t> firstPair = firstPairOf(settings, *settings.seed)) {
             const auto writeRows = [&](BlockWriter& out, int /*fd*/) {
                 return writeTable(out, settings, *settings.seed, *firstPair);
@@ -278,7 +287,7 @@ void writeFile(const py::object& path, double mean, double variance, const py::i
             const auto afterBlock = [] { return signalCame(); };
             written = writeToOutput(settings.output, writeRows, afterBlock, &failure);
         }
-    }
+    });
     finish(reports, written, failure, name);
 }
 
@@ -289,10 +298,7 @@ std::string thrownPairs(const py::int_& seed, const py::int_& runs, const py::in
     std::string list;
     int failure = 0;
     bool written = false;
-    {
-        const py::gil_scoped_release unlocked;
-        const std::lock_guard<std::mutex> turn(oneCallAtATime);
-        const KeptReports::Redirected redirected(reports);
+    inTurn(reports, [&] {
         if (!CLibraryRand(*settings.seed).followsSequence()) {
             report("rand() here is not the C library sequence the tool can scan; no list of thrown pairs");
         } else {
@@ -311,7 +317,7 @@ std::string thrownPairs(const py::int_& seed, const py::int_& runs, const py::in
                 writer.flush();
             failure = writer.error();
         }
-    }
+    });
     finish(reports, written, failure);
     return list;
 }

@@ -118,6 +118,10 @@ def test_files_that_cannot_be_written_raise_oserror(tmp_path):
             gaussian_noise.write(path, 0, 1, 300, 3000, seed=1)
         assert raised.value.errno == getattr(errno, error)
         assert raised.value.filename == os.fspath(path)
+    # A null character would cut the name short and write another file.
+    with pytest.raises(ValueError, match="null"):
+        gaussian_noise.write(tmp_path / "a\0b", 0, 1, 3, 3, seed=1)
+    assert not (tmp_path / "a").exists()
     # A list of thrown pairs that does not fit is refused, as the command line refuses it.
     (tmp_path / "pairs").write_text(gaussian_noise.thrown_pairs(5, 3, 3))
     with pytest.raises(ValueError, match="list"):
