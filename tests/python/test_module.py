@@ -44,10 +44,13 @@ def whole(tmp_path_factory):
 
 
 @pytest.mark.parametrize("threads", [1, 2, 3, 4])
-def test_table_is_the_command_lines_f32_for_every_thread_count(whole, threads):
+def test_table_is_the_command_lines_f32_for_every_thread_count(whole, tmp_path, threads):
     table = gaussian_noise.table(0, 1, RUNS, SAMPLES, seed=SEED, threads=threads)
     assert table.dtype == np.float32 and table.flags.c_contiguous
     assert table.tobytes() == whole.tobytes()
+    # Seed 108974 throws away pair 353416, and a table of other values.
+    expected = tool_bytes(tmp_path, "--seed=108974", "--format=f32", "3.5", "0.25", "700", "1300")
+    assert gaussian_noise.table(3.5, 0.25, 700, 1300, seed=108974, threads=threads).tobytes() == expected
 
 
 @pytest.mark.parametrize(
