@@ -4,12 +4,15 @@
 # line or read past), under a fixed clock so that both seed rand() alike, and
 # checks that they write the same standard output, standard error, exit
 # status and files: with a table file in the way, standard output full or
-# closed, and standard error closed too. Against 1.2.0, also on the options
-# it had: --seed, -o, -T, --format and --lossless.
+# closed, and standard error closed too. Against 1.2.0 and 1.3.0, also on the
+# options 1.2.0 had: --seed, -o, -T, --format and --lossless; against 1.3.0,
+# on --part, --rows and --thrown-pairs with a list each wrote itself, and a
+# list written by 1.3.0, which has no closing line, is refused with a
+# message that says to write it again.
 #
 #   same_as_release.sh VERSION TOOL SOURCE_DIR FIXED_TIME_SHIM WORK_DIR
 #
-# VERSION is 1.1.0 or 1.2.0. The release is built in WORK_DIR, with the cmake
+# VERSION is 1.1.0, 1.2.0 or 1.3.0. The release is built in WORK_DIR, with the cmake
 # and generator named by CMAKE and CMAKE_GENERATOR (else cmake's own), and
 # reused by later runs. Without git or without the commit in SOURCE_DIR's
 # history (a source archive, a shallow clone) the test is skipped (status
@@ -25,6 +28,7 @@ work_dir=$(realpath -m "$5")
 case $version in
   1.1.0) release_commit=a27246b ;;
   1.2.0) release_commit=e1cd805 ;;
+  1.3.0) release_commit=9b302d8 ;;
   *) echo "same_as_release.sh: no release $version" >&2 && exit 1 ;;
 esac
 test_name=Version${version//./_}.SameBytes
@@ -81,6 +85,7 @@ run() {
     case $setup in
       directory) mkdir generated_noise.csv ;;
       old-table) seq 100000 >generated_noise.csv ;;
+      own-list) "$program" -q --list-thrown-pairs --seed=376 -o list 0 1 1000 1001 ;;
     esac
     export FIXED_TIME=$second LD_PRELOAD=$shim
     status=0
@@ -91,6 +96,7 @@ run() {
       *) "$program" "$@" >stdout 2>stderr || status=$? ;;
     esac
     echo "$status" >status
+    rm -f list
   )
 }
 
@@ -98,15 +104,15 @@ cases=0
 differences=0
 warnings=0
 # same SECOND SETUP ARGUMENTS...: the two tools do the same, but that the
-# tool warns of a value that is not wholly a number, as the releases did
-# not: those lines of its standard error are counted and left out of the
-# comparison.
+# tool warns of a value that is not wholly a number, as the releases before
+# 1.3.0 did not: against them those lines of its standard error are counted
+# and left out of the comparison.
 same() {
   cases=$((cases + 1))
   run "$tool" "$runs/$cases.tool" "$@"
   run "$old_tool" "$runs/$cases.release" "$@"
   local stderr=$runs/$cases.tool/stderr
-  if [[ -f $stderr ]]; then
+  if [[ -f $stderr && $version != 1.3.0 ]]; then
     warnings=$((warnings + $(grep -c '^gaussian_noise: warning: ' "$stderr" || true)))
     sed -i '/^gaussian_noise: warning: /d' "$stderr"
   fi
@@ -149,7 +155,7 @@ for setup in directory old-table full closed no-stderr; do
   same $second "$setup" 0 1 20 30
 done
 
-if [[ $version == 1.2.0 ]]; then
+if [[ $version != 1.1.0 ]]; then
   # The options of 1.2.0: seeds, the output named or standard output,
   # threads, the binary formats and the lossless text, alone and together,
   # and their refusals.
@@ -168,6 +174,36 @@ if [[ $version == 1.2.0 ]]; then
   done
   same $second plain -o no/such/directory/table.csv 0 1 2 3
   same $second full -o - 0 1 20 30
+fi
+
+if [[ $version == 1.3.0 ]]; then
+  # Parts and rows, in every format, through the thrown pair at 410216
+  # (row 410 of 1001 cells), and their refusals; then the same with each
+  # program's own list of thrown pairs.
+  same $second plain --seed=376 --part=2/3 0 1 1000 1001
+  same $second plain --seed=376 --part=1/4 --format=npy -o part.npy -T 2 0 1 1000 1001
+  same $second plain --seed=376 --part=4/4 --format=f32 -o part.f32 0 1 1000 1001
+  same $second plain --seed=376 --rows=409-411 --lossless 2 0.5 1000 1001
+  same $second plain --seed=376 --rows=990- -T 3 --format=npy -o rows.npy 0 1 1000 1001
+  for refused in '--part=0/3' '--part=4/3' '--part=2' '--rows=5-2' '--rows=x' '--rows=2000-' '--thrown-pairs='; do
+    same $second plain --seed=376 "$refused" 0 1 1000 1001
+  done
+  same $second plain --part=2/3 0 1 1000 1001  # without --seed
+  same $second own-list --seed=376 --part=3/3 --thrown-pairs=list 0 1 1000 1001
+  same $second own-list --seed=376 --rows=411-412 --thrown-pairs=list -o - 0 1 1000 1001
+  same $second plain --seed=376 --thrown-pairs=no/such/list --rows=3-4 0 1 1000 1001
+
+  # A list that 1.3.0 wrote, given to the tool: refused, the table untouched.
+  cases=$((cases + 1))
+  mkdir "$runs/old-list" && (
+    cd "$runs/old-list"
+    "$old_tool" -q --list-thrown-pairs --seed=376 -o list 0 1 1000 1001
+    echo kept >generated_noise.csv
+    status=0
+    "$tool" -q --seed=376 --rows=500- --thrown-pairs=list 0 1 1000 1001 2>stderr || status=$?
+    [[ $status == 1 && $(cat generated_noise.csv) == kept ]] &&
+      grep -q "written by version 1.3.0 or earlier (write it again with --list-thrown-pairs)" stderr
+  ) || { differences=$((differences + 1)) && echo "a list 1.3.0 wrote was not refused as it should be" >&2; }
 fi
 
 ((differences == 0)) || fail "$differences of $cases command lines differ from version $version"
