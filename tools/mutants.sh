@@ -91,7 +91,7 @@ mutant quick table-left-on-a-standard-descriptor $w \
 mutant full write-taking-nothing-retried $w 'if (written == 0) return ENOSPC;' ''
 mutant quick room-beyond-the-buffer-granted src/io/output.h \
   'return size <= static_cast<std::size_t>(limit_ - begin_) && flush();' 'return flush();'
-mutant full write-through-error-ignored $w 'error_ = writeAll(fd_, text);' '(void)writeAll(fd_, text);'
+mutant full write-through-error-ignored $w 'error_ = hand(text);' '(void)hand(text);'
 mutant full message-control-characters-unescaped src/cli/messages.cpp \
   "if (byte >= 0x20 && byte != 0x7F && c != '\\\\') {" 'if (true) {'
 
